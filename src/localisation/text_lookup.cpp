@@ -1,0 +1,43 @@
+#include "localisation/text_lookup.h"
+
+#include "localisation/ini_file.h"
+#include "platform/environment.h"
+#include "platform/text_encoding.h"
+
+namespace nd {
+namespace {
+
+constexpr std::string_view kEnglish = "English";
+
+}  // namespace
+
+std::string LanguageFilePath(const LanguageState& state, std::string_view language) {
+  return state.languages_folder + platform::kPathSeparator + std::string(language) + ".ini";
+}
+
+std::string ReadIniText(std::string_view section, std::string_view key, const std::string& path,
+                        int charset) {
+  std::string raw = ReadIniValue(section, key, path);
+  return raw.empty() ? raw : platform::CodePageToUtf8(raw, CodePageOfCharset(charset));
+}
+
+std::string LookupText(const LanguageState& state, std::string_view section,
+                       std::string_view key) {
+  std::string text =
+      ReadIniText(section, key, LanguageFilePath(state, state.current_language), state.charset);
+  if (!text.empty()) return text;
+
+  // English texts are read in English's own code page, whatever the active language's is.
+  const std::string english = LanguageFilePath(state, kEnglish);
+  text = ReadIniText(section, key, english, CharsetFromText(ReadIniValue("CHARSET", "CHARSET", english)));
+  if (!text.empty()) return text;
+
+  return state.current_language + " error, text not found: " + std::string(section) + ", " +
+         std::string(key);
+}
+
+int16_t LanguageCharsetOf(const LanguageState& state) {
+  return CharsetFromText(LookupText(state, "CHARSET", "CHARSET"));
+}
+
+}  // namespace nd

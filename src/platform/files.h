@@ -1,0 +1,70 @@
+// File-system operations the rest of the program needs from the operating system: existence
+// tests, whole-file reads, crash-safe replacement of a file, and a lock around read-modify-write.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace nd::platform {
+
+// All of these answer false or the empty text on any failure; none throws.
+bool IsRegularFile(const std::string& path) noexcept;
+bool IsDirectory(const std::string& path) noexcept;
+bool PathExists(const std::string& path) noexcept;
+// Creates one folder level; true when it exists afterwards.
+bool MakeDirectory(const std::string& path) noexcept;
+// Creates the folder and any missing parents (private to the user); true when it exists after.
+bool MakeDirectories(const std::string& path) noexcept;
+// The canonical absolute form of an existing path, or the empty text.
+std::string CanonicalPath(const std::string& path) noexcept;
+bool RemoveFile(const std::string& path) noexcept;
+
+// Reads a whole file. false when it cannot be opened or read (contents are then empty).
+bool ReadFileBytes(const std::string& path, std::string& contents) noexcept;
+
+// Writes a file so that a crash at any moment leaves either the old or the new contents under
+// `path`, never a mixture: the data goes to a private temporary file beside it, is flushed to
+// the device, and is then renamed over the old file; the folder entry is flushed too.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::string path);
+  ~AtomicFileWriter();  // discards the temporary file unless Commit succeeded
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  bool Begin();
+  bool Write(std::string_view data);
+  bool Commit();
+
+  // Temporary files are named `<file name><kTempMarker><random>` in the target's folder.
+  static constexpr std::string_view kTempMarker = ".tmp-";
+
+ private:
+  std::string path_;
+  std::string temp_path_;
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents) noexcept;
+
+// Removes temporary files that an interrupted AtomicFileWriter left beside `path`. Call only
+// while holding the folder's lock, so that no live writer's file is taken away.
+void RemoveStaleTempFiles(const std::string& path) noexcept;
+
+// An exclusive advisory lock on a folder, held for the object's lifetime. Serialises the
+// read-modify-write cycles of several processes of the program (second copies).
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) noexcept;
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool Held() const noexcept { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace nd::platform

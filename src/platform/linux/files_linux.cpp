@@ -1,0 +1,192 @@
+// POSIX implementation of the file-system operations.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace nd::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// A path with a NUL in it names nothing; the C interfaces would silently read it shorter.
+bool Unusable(const std::string& path) {
+  return path.empty() || path.find('\0') != std::string::npos;
+}
+
+std::string ParentFolder(const std::string& path) {
+  std::string parent = fs::path(path).parent_path().string();
+  return parent.empty() ? std::string(".") : parent;
+}
+
+void SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+bool IsRegularFile(const std::string& path) noexcept {
+  struct stat st{};
+  return !Unusable(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) noexcept {
+  struct stat st{};
+  return !Unusable(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path) noexcept {
+  struct stat st{};
+  return !Unusable(path) && ::stat(path.c_str(), &st) == 0;
+}
+
+bool MakeDirectory(const std::string& path) noexcept {
+  if (Unusable(path)) return false;
+  if (::mkdir(path.c_str(), 0700) == 0) return true;
+  return errno == EEXIST && IsDirectory(path);
+}
+
+bool MakeDirectories(const std::string& path) noexcept {
+  if (Unusable(path)) return false;
+  if (IsDirectory(path)) return true;
+  std::string parent = fs::path(path).parent_path().string();
+  if (!parent.empty() && parent != path && !MakeDirectories(parent)) return false;
+  return MakeDirectory(path);
+}
+
+std::string CanonicalPath(const std::string& path) noexcept {
+  if (Unusable(path)) return {};
+  std::error_code ec;
+  fs::path p = fs::canonical(path, ec);
+  return ec ? std::string() : p.string();
+}
+
+bool RemoveFile(const std::string& path) noexcept {
+  return !Unusable(path) && ::unlink(path.c_str()) == 0;
+}
+
+bool ReadFileBytes(const std::string& path, std::string& contents) noexcept {
+  contents.clear();
+  if (Unusable(path)) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = true;
+  try {
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        break;
+      }
+      if (n == 0) break;
+      contents.append(buffer, static_cast<size_t>(n));
+    }
+  } catch (...) {  // out of memory on an absurd file: treat it as unreadable
+    ok = false;
+  }
+  ::close(fd);
+  if (!ok) contents.clear();
+  return ok;
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+}
+
+bool AtomicFileWriter::Begin() {
+  if (Unusable(path_) || fd_ >= 0) return false;
+  std::string pattern = path_ + std::string(kTempMarker) + "XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) return false;
+  temp_path_ = name.data();
+  return true;
+}
+
+bool AtomicFileWriter::Write(std::string_view data) {
+  if (fd_ < 0 || failed_) return false;
+  if (!WriteAll(fd_, data)) failed_ = true;
+  return !failed_;
+}
+
+bool AtomicFileWriter::Commit() {
+  if (fd_ < 0 || failed_) return false;
+  bool ok = ::fsync(fd_) == 0;
+  ok = (::close(fd_) == 0) && ok;
+  fd_ = -1;
+  if (!ok || ::rename(temp_path_.c_str(), path_.c_str()) != 0) return false;
+  temp_path_.clear();
+  SyncFolder(ParentFolder(path_));
+  return true;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents) noexcept {
+  try {
+    AtomicFileWriter writer(path);
+    return writer.Begin() && writer.Write(contents) && writer.Commit();
+  } catch (...) {
+    return false;
+  }
+}
+
+void RemoveStaleTempFiles(const std::string& path) noexcept {
+  std::string folder = ParentFolder(path);
+  std::string prefix = fs::path(path).filename().string() + std::string(AtomicFileWriter::kTempMarker);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string_view name(entry->d_name);
+    if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+FolderLock::FolderLock(const std::string& folder) noexcept {
+  if (Unusable(folder)) return;
+  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+}  // namespace nd::platform

@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test build deps asan format clean
+.PHONY: run test build deps asan format format-check clean
 
 deps:
 	@scripts/install-deps
@@ -25,11 +25,16 @@ asan: deps $(ASAN_BUILD)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) -L unit --output-on-failure -j2
 
-test: build asan
+test: build asan format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 
+SOURCES = $(shell find src tests bench -name '*.cpp' -o -name '*.h')
+
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	clang-format -i $(SOURCES)
+
+format-check: deps
+	clang-format --dry-run --Werror $(SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -30,8 +30,9 @@ int main() {
   nd::Texts text(language);
 
   std::printf("Nulldrift %s %s\n\n", env.version_text.c_str(), language.current_language.c_str());
-  std::printf("The wizard window is not built yet. This build probes the environment and\n"
-              "reads the language files and settings; this is what it found:\n\n");
+  std::printf(
+      "The wizard window is not built yet. This build probes the environment and\n"
+      "reads the language files and settings; this is what it found:\n\n");
   Show("program folder", env.program_folder);
   Show("data folder", env.data_folder);
   Show("temporary folder", env.temp_folder);
@@ -43,7 +44,7 @@ int main() {
   Show("administrator", env.is_administrator ? "yes" : "no");
   Show("language charset", std::to_string(language.charset));
   std::printf("\nFirst texts of the wizard:\n");
-  Show("welcome", text("INTERFACE", "LABEL8"));
+  Show("welcome", text("INTERFACE", "LABEL1"));
   Show("next button", text("INTERFACE", "COMMAND1"));
   Show("cleaning way 1", text("VERSION3", "MODE1"));
   Show("cleaning way 2", text("VERSION3", "MODE2"));

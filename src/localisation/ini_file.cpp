@@ -60,7 +60,8 @@ std::string FindIniValue(std::string_view contents, std::string_view section,
       // Only the first section of a name is searched.
       if (in_section) return {};
       size_t close = line.find(']');
-      std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? close : close - 1));
+      std::string_view name =
+          Trim(line.substr(1, close == std::string_view::npos ? close : close - 1));
       in_section = !seen_section && EqualsIgnoringCase(name, section);
       seen_section = seen_section || in_section;
       continue;
@@ -68,7 +69,8 @@ std::string FindIniValue(std::string_view contents, std::string_view section,
     if (!in_section) continue;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (EqualsIgnoringCase(Trim(line.substr(0, eq)), wanted_key)) return Finish(line.substr(eq + 1));
+    if (EqualsIgnoringCase(Trim(line.substr(0, eq)), wanted_key))
+      return Finish(line.substr(eq + 1));
   }
   return {};
 }

@@ -21,15 +21,15 @@ std::string ReadIniText(std::string_view section, std::string_view key, const st
   return raw.empty() ? raw : platform::CodePageToUtf8(raw, CodePageOfCharset(charset));
 }
 
-std::string LookupText(const LanguageState& state, std::string_view section,
-                       std::string_view key) {
+std::string LookupText(const LanguageState& state, std::string_view section, std::string_view key) {
   std::string text =
       ReadIniText(section, key, LanguageFilePath(state, state.current_language), state.charset);
   if (!text.empty()) return text;
 
   // English texts are read in English's own code page, whatever the active language's is.
   const std::string english = LanguageFilePath(state, kEnglish);
-  text = ReadIniText(section, key, english, CharsetFromText(ReadIniValue("CHARSET", "CHARSET", english)));
+  text = ReadIniText(section, key, english,
+                     CharsetFromText(ReadIniValue("CHARSET", "CHARSET", english)));
   if (!text.empty()) return text;
 
   return state.current_language + " error, text not found: " + std::string(section) + ", " +

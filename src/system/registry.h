@@ -49,8 +49,8 @@ class RegistryAccess {
       : backend_(backend) {}
 
   std::string RegReadValue(std::string_view path);
-  void RegWriteValue(std::string_view key_path, std::string_view value_name,
-                     std::string_view value, uint32_t type);
+  void RegWriteValue(std::string_view key_path, std::string_view value_name, std::string_view value,
+                     uint32_t type);
   void RegDeleteValue(std::string_view path);
 
  private:

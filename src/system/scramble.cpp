@@ -1,8 +1,8 @@
 #include "system/scramble.h"
 
 #include <charconv>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <random>

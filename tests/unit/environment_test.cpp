@@ -82,8 +82,8 @@ TEST(ExistenceTests, FilesAndFoldersAreTellApartAndNothingThrows) {
   EXPECT_FALSE(FolderExists(file));
   EXPECT_TRUE(FolderExists(scratch / "ein Ordner"));
   EXPECT_FALSE(FileExists(scratch / "ein Ordner"));
-  for (const std::string& bad : {std::string(), std::string("\0x", 2), std::string(5000, 'a'),
-                                 scratch / "missing/deeper"}) {
+  for (const std::string& bad :
+       {std::string(), std::string("\0x", 2), std::string(5000, 'a'), scratch / "missing/deeper"}) {
     EXPECT_FALSE(FileExists(bad));
     EXPECT_FALSE(FolderExists(bad));
     EXPECT_EQ(ShortPathOf(bad), "");

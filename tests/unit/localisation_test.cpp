@@ -42,7 +42,8 @@ TEST_F(IniReaderTest, TextIsWhatFollowsTheFirstEqualsSign) {
 }
 
 TEST_F(IniReaderTest, FirstSectionAndFirstKeyWin) {
-  const std::string file = "\xEF\xBB\xBF[S]\nK=first\nK=second\n[T]\nK=other\n[S]\nK=third\nL=late\n";
+  const std::string file =
+      "\xEF\xBB\xBF[S]\nK=first\nK=second\n[T]\nK=other\n[S]\nK=third\nL=late\n";
   EXPECT_EQ(Read(file, "S", "K"), "first");
   EXPECT_EQ(Read(file, "T", "K"), "other");
   EXPECT_EQ(Read(file, "S", "L"), "");
@@ -76,13 +77,20 @@ TEST(Charset, OnlyNumbersInTheSixteenBitRangeCount) {
 
 TEST(Charset, CodePagesConvertToUtf8AndNeverFail) {
   EXPECT_EQ(platform::CodePageToUtf8("\xcf\xf0\xe8\xe2\xe5\xf2", CodePageOfCharset(204)), "Привет");
-  EXPECT_EQ(platform::CodePageToUtf8("Gr\xfc\xdf" "e", CodePageOfCharset(0)), "Grüße");
+  EXPECT_EQ(platform::CodePageToUtf8("Gr\xfc\xdf"
+                                     "e",
+                                     CodePageOfCharset(0)),
+            "Grüße");
   EXPECT_EQ(platform::CodePageToUtf8("\x83\x65\x83\x58\x83\x67", CodePageOfCharset(128)), "テスト");
   EXPECT_EQ(platform::CodePageToUtf8("\xc7\xd1\xb1\xb9", CodePageOfCharset(129)), "한국");
   EXPECT_EQ(platform::CodePageToUtf8("\xd6\xd0\xce\xc4", CodePageOfCharset(134)), "中文");
   EXPECT_EQ(platform::CodePageToUtf8("\xe3\xf2", CodePageOfCharset(238)), "ăň");
   // Bytes the code page does not define, and a character cut off at the end.
-  EXPECT_EQ(platform::CodePageToUtf8("a\x81" "b", 1252), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(platform::CodePageToUtf8("a\x81"
+                                     "b",
+                                     1252),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(platform::CodePageToUtf8("ok\x83", 932), "ok\xEF\xBF\xBD");
   EXPECT_EQ(platform::CodePageToUtf8("x", 99999), "x");
   EXPECT_EQ(CodePageOfCharset(12345), 1252);
@@ -106,8 +114,8 @@ class LookupTest : public ::testing::Test {
 TEST_F(LookupTest, FallsBackToEnglishAndThenToTheErrorText) {
   Language("German", "[INTERFACE]\r\nLABEL8=Willkommen\r\nCOMMAND1=\r\n");
   EXPECT_EQ(LookupText(state, "INTERFACE", "LABEL8"), "Willkommen");
-  EXPECT_EQ(LookupText(state, "VERSION3", "MODE1"), "Quick");      // only in English
-  EXPECT_EQ(LookupText(state, "INTERFACE", "COMMAND1"), "Next");   // empty counts as missing
+  EXPECT_EQ(LookupText(state, "VERSION3", "MODE1"), "Quick");     // only in English
+  EXPECT_EQ(LookupText(state, "INTERFACE", "COMMAND1"), "Next");  // empty counts as missing
   EXPECT_EQ(LookupText(state, "VERSION3", "MAYBESLOW"),
             "German error, text not found: VERSION3, MAYBESLOW");
   EXPECT_EQ(LookupText(state, "version3", "maybeSlow"),
@@ -117,8 +125,9 @@ TEST_F(LookupTest, FallsBackToEnglishAndThenToTheErrorText) {
 }
 
 TEST_F(LookupTest, EachFileIsReadInItsOwnCodePage) {
-  Language("Russian", "[CHARSET]\r\nCHARSET=204\r\n[INTERFACE]\r\nLABEL8=\xc4\xee\xe1\xf0\xee "
-                      "\xef\xee\xe6\xe0\xeb\xee\xe2\xe0\xf2\xfc\r\n");
+  Language("Russian",
+           "[CHARSET]\r\nCHARSET=204\r\n[INTERFACE]\r\nLABEL8=\xc4\xee\xe1\xf0\xee "
+           "\xef\xee\xe6\xe0\xeb\xee\xe2\xe0\xf2\xfc\r\n");
   state.current_language = "Russian";
   state.charset = LanguageCharsetOf(state);
   EXPECT_EQ(state.charset, 204);

@@ -93,10 +93,11 @@ TEST(RegistryAccessTest, WriteReadDeleteThroughABackend) {
   RegistryAccess registry(memory);
   registry.RegWriteValue("HKEY_LOCAL_MACHINE\\Software\\Vendor", "Test", "Test", kRegSz);
   EXPECT_EQ(registry.RegReadValue("HKEY_LOCAL_MACHINE\\Software\\Vendor\\Test"), "Test");
-  registry.RegWriteValue("HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics",
-                         "AppliedDPI", "96", kRegDword);
-  EXPECT_EQ(registry.RegReadValue("HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics\\AppliedDPI"),
-            "60 00 00 00 ");
+  registry.RegWriteValue("HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics", "AppliedDPI",
+                         "96", kRegDword);
+  EXPECT_EQ(
+      registry.RegReadValue("HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics\\AppliedDPI"),
+      "60 00 00 00 ");
   registry.RegDeleteValue("HKEY_LOCAL_MACHINE\\Software\\Vendor\\Test");
   EXPECT_EQ(registry.RegReadValue("HKEY_LOCAL_MACHINE\\Software\\Vendor\\Test"), "");
   // Without a known root nothing is read or written.

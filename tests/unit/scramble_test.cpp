@@ -54,7 +54,7 @@ TEST(Scramble, OneDigitWithOneLetterKeyGivesFiveToFourteenNumbers) {
 TEST(Unscramble, RejectsOrCutsDamagedData) {
   const std::string good = ScrambleText("12", "q", Always(0.3));
   EXPECT_EQ(UnscrambleText(good, "q"), "12");
-  EXPECT_EQ(UnscrambleText(good, "r"), "");   // another key fails the key-sum test
+  EXPECT_EQ(UnscrambleText(good, "r"), "");  // another key fails the key-sum test
   EXPECT_EQ(UnscrambleText(good, ""), "");
   EXPECT_EQ(UnscrambleText("", "q"), "");
   EXPECT_EQ(UnscrambleText("76|77", "q"), "");  // fewer than three parts

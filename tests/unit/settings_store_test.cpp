@@ -31,9 +31,15 @@ TEST_F(SettingsStoreTest, FreshStoreReadsEmptyEverywhere) {
 }
 
 TEST_F(SettingsStoreTest, ValuesRoundTripExactlyWithCaseAndOddCharacters) {
-  const std::string odd[] = {"", " leading and trailing ", "a=b=c", "back\\slash\\n",
-                             "line\r\nbreak", "[not a section]", "Grüße 日本",
-                             std::string("nul\0byte", 8), "\x01\x7f\xff"};
+  const std::string odd[] = {"",
+                             " leading and trailing ",
+                             "a=b=c",
+                             "back\\slash\\n",
+                             "line\r\nbreak",
+                             "[not a section]",
+                             "Grüße 日本",
+                             std::string("nul\0byte", 8),
+                             "\x01\x7f\xff"};
   int i = 0;
   for (const std::string& value : odd) {
     std::string key = "Key " + std::to_string(i++);

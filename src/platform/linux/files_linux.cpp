@@ -49,17 +49,17 @@ void SyncFolder(const std::string& folder) {
 }  // namespace
 
 bool IsRegularFile(const std::string& path) noexcept {
-  struct stat st{};
+  struct stat st {};
   return !Unusable(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsDirectory(const std::string& path) noexcept {
-  struct stat st{};
+  struct stat st {};
   return !Unusable(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const std::string& path) noexcept {
-  struct stat st{};
+  struct stat st {};
   return !Unusable(path) && ::stat(path.c_str(), &st) == 0;
 }
 
@@ -160,7 +160,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents) n
 
 void RemoveStaleTempFiles(const std::string& path) noexcept {
   std::string folder = ParentFolder(path);
-  std::string prefix = fs::path(path).filename().string() + std::string(AtomicFileWriter::kTempMarker);
+  std::string prefix =
+      fs::path(path).filename().string() + std::string(AtomicFileWriter::kTempMarker);
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;
   while (dirent* entry = ::readdir(dir)) {

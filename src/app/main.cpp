@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "localisation/text_lookup.h"
-#include "system/environment.h"
+#include "shell/context.h"
 #include "system/settings_keys.h"
 
 namespace {
@@ -16,10 +15,13 @@ void Show(const char* name, const std::string& value) {
 }  // namespace
 
 int main() {
-  nd::Environment env = nd::ProbeEnvironment();
-  nd::SettingsStore settings = nd::SettingsStore::ForCurrentUser();
+  nd::Context context{nd::ProbeEnvironment(), {}, nd::SettingsStore::ForCurrentUser()};
+  const nd::Environment& env = context.env;
+  const nd::SettingsStore& settings = context.settings;
 
-  nd::LanguageState language;
+  // A read-only stand-in for the language choice of the finished start-up: the stored
+  // language when its file is there, else English. Nothing is written.
+  nd::LanguageState& language = context.language;
   language.languages_folder = nd::JoinPath(env.program_folder, "Languages");
   language.current_language = nd::Get(settings, nd::settings::kLanguage);
   if (language.current_language.empty() ||

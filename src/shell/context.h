@@ -1,0 +1,18 @@
+// The process-wide values, built once at start-up and passed by reference to every window and
+// to the cleaning job. Nothing changes them afterwards; tests build their own with scratch
+// folders.
+#pragma once
+
+#include "localisation/text_lookup.h"
+#include "system/environment.h"
+#include "system/settings_store.h"
+
+namespace nd {
+
+struct Context {
+  Environment env;
+  LanguageState language;
+  SettingsStore settings;
+};
+
+}  // namespace nd

@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test build deps asan format format-check clean
+.PHONY: run test build deps asan format format-check tidy clean
 
 deps:
 	@scripts/install-deps
@@ -35,6 +35,9 @@ format:
 
 format-check: deps
 	clang-format --dry-run --Werror $(SOURCES)
+
+tidy: build
+	clang-tidy -p $(BUILD) $(filter %.cpp,$(filter src/%,$(SOURCES)))
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

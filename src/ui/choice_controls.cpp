@@ -1,6 +1,7 @@
 #include "ui/choice_controls.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace nd::ui {
 
@@ -23,12 +24,13 @@ OptionButton* OptionGroup::Selected() const {
   return it == members_.end() ? nullptr : *it;
 }
 
-OptionButton::OptionButton(std::string name, OptionGroup* group) : ClickableControl(name) {
+OptionButton::OptionButton(std::string name, OptionGroup* group)
+    : ClickableControl(std::move(name)) {
   Join(group);
 }
 
 OptionButton::OptionButton(Form& form, std::string name, OptionGroup* group)
-    : ClickableControl(form, name) {
+    : ClickableControl(form, std::move(name)) {
   Join(group);
 }
 

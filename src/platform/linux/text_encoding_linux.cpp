@@ -48,7 +48,9 @@ class Converter {
   }
 
  private:
-  static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
+  // iconv_open reports failure with the handle (iconv_t)-1.
+  static inline const iconv_t kInvalid =
+      reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
   iconv_t handle_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "localisation/ini_file.h"
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/text_encoding.h"
 
 namespace nd {
@@ -27,10 +28,14 @@ std::string LookupText(const LanguageState& state, std::string_view section, std
   if (!text.empty()) return text;
 
   // English texts are read in English's own code page, whatever the active language's is.
-  const std::string english = LanguageFilePath(state, kEnglish);
-  text = ReadIniText(section, key, english,
-                     CharsetFromText(ReadIniValue("CHARSET", "CHARSET", english)));
-  if (!text.empty()) return text;
+  std::string english;
+  if (platform::ReadFileBytes(LanguageFilePath(state, kEnglish), english)) {
+    std::string raw = FindIniValue(english, section, key);
+    if (!raw.empty()) {
+      int charset = CharsetFromText(FindIniValue(english, "CHARSET", "CHARSET"));
+      return platform::CodePageToUtf8(raw, CodePageOfCharset(charset));
+    }
+  }
 
   return state.current_language + " error, text not found: " + std::string(section) + ", " +
          std::string(key);

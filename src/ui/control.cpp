@@ -1,11 +1,10 @@
 #include "ui/control.h"
 
-#include "localisation/charset.h"
 #include "ui/form.h"
 
 namespace nd::ui {
 
-Control::Control(std::string name) : name_(std::move(name)), font_charset_(kDefaultCharset) {}
+Control::Control(std::string name) : name_(std::move(name)), font_charset_(kDefaultFontCharset) {}
 
 Control::Control(Form& form, std::string name) : Control(std::move(name)) {
   form_ = &form;

@@ -14,6 +14,9 @@ namespace nd::ui {
 class Form;
 class Panel;
 
+// The platform's default font character set, which controls have until a window sets theirs.
+inline constexpr int16_t kDefaultFontCharset = 1;
+
 class Control {
  public:
   // A control outside any window: it works the same but nobody observes it.

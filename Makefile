@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test build deps asan format format-check tidy clean
+.PHONY: run test build deps asan format format-check tidy clean demo bench
 
 deps:
 	@scripts/install-deps
@@ -27,6 +27,14 @@ asan: deps $(ASAN_BUILD)/build.ninja
 
 test: build asan format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j2
+
+# As root: wipes a scratch loop volume and shows the deleted content gone from the raw image.
+demo: build
+	scripts/demo.sh
+
+# As root: fill and small-file throughput against dd and a plain C loop on scratch volumes.
+bench: build
+	$(BUILD)/nulldrift_bench
 
 SOURCES = $(shell find src tests bench -name '*.cpp' -o -name '*.h')
 

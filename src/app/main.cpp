@@ -4,6 +4,7 @@
 #include <string>
 
 #include "shell/context.h"
+#include "shell/stored_language.h"
 #include "system/settings_keys.h"
 
 namespace {
@@ -19,16 +20,8 @@ int main() {
   const nd::Environment& env = context.env;
   const nd::SettingsStore& settings = context.settings;
 
-  // A read-only stand-in for the language choice of the finished start-up: the stored
-  // language when its file is there, else English. Nothing is written.
-  nd::LanguageState& language = context.language;
-  language.languages_folder = nd::JoinPath(env.program_folder, "Languages");
-  language.current_language = nd::Get(settings, nd::settings::kLanguage);
-  if (language.current_language.empty() ||
-      !nd::FileExists(nd::LanguageFilePath(language, language.current_language))) {
-    language.current_language = "English";
-  }
-  language.charset = nd::LanguageCharsetOf(language);
+  nd::UseStoredLanguage(context);
+  const nd::LanguageState& language = context.language;
   nd::Texts text(language);
 
   std::printf("Nulldrift %s %s\n\n", env.version_text.c_str(), language.current_language.c_str());

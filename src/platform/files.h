@@ -19,6 +19,12 @@ bool MakeDirectories(const std::string& path) noexcept;
 // The canonical absolute form of an existing path, or the empty text.
 std::string CanonicalPath(const std::string& path) noexcept;
 bool RemoveFile(const std::string& path) noexcept;
+// Creates or truncates `path` and writes `contents`; with `flush`, waits until it is on the
+// device. False on any failure.
+bool WriteWholeFile(const std::string& path, std::string_view contents,
+                    bool flush = false) noexcept;
+// Renames `from` over `to` and flushes the folder entry.
+bool RenameFile(const std::string& from, const std::string& to) noexcept;
 
 // Reads a whole file. false when it cannot be opened or read (contents are then empty).
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept;

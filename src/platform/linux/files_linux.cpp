@@ -88,6 +88,20 @@ bool RemoveFile(const std::string& path) noexcept {
   return !Unusable(path) && ::unlink(path.c_str()) == 0;
 }
 
+bool WriteWholeFile(const std::string& path, std::string_view contents, bool flush) noexcept {
+  if (Unusable(path)) return false;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, contents) && (!flush || ::fsync(fd) == 0);
+  return ::close(fd) == 0 && ok;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) noexcept {
+  if (Unusable(from) || Unusable(to) || ::rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncFolder(ParentFolder(to));
+  return true;
+}
+
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept {
   contents.clear();
   if (Unusable(path)) return false;

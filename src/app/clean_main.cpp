@@ -1,0 +1,70 @@
+// nulldrift-clean: the cleaning job without the wizard, for servers, scripts and benchmarks.
+// It runs the same job as the wizard's working page and never changes the wizard's choices.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/console_host.h"
+#include "engine/cleaning_job.h"
+#include "engine/progress.h"
+#include "engine/standby.h"
+#include "engine/volume_access.h"
+#include "engine/working_page_form.h"
+#include "platform/power.h"
+#include "shell/clean_command.h"
+#include "shell/stored_language.h"
+#include "system/scramble.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  nd::CleanCommand command = nd::ParseCleanCommand(args);
+  if (command.help) {
+    std::fputs(nd::CleanHelpText().c_str(), stdout);
+    return 0;
+  }
+  if (!command.error.empty()) {
+    std::fprintf(stderr, "nulldrift-clean: %s (see --help)\n", command.error.c_str());
+    return 2;
+  }
+
+  nd::Context context{nd::ProbeEnvironment(), {}, nd::SettingsStore::ForCurrentUser()};
+  nd::UseStoredLanguage(context);
+  auto volumes = nd::engine::MakeSystemVolumeAccess();
+  std::string error;
+  std::string letters = nd::ResolveVolumes(command.volumes, volumes->Volumes(), error);
+  if (letters.empty()) {
+    std::fprintf(stderr, "nulldrift-clean: %s\n", error.c_str());
+    return 2;
+  }
+
+  nd::engine::WorkingPageForm form;
+  form.SelectMethod(command.method);
+  form.Check4.SetValue(command.empty_trash ? 1 : 0);
+  nd::ConsoleHost host(form, stdout);
+  auto blocker = nd::platform::MakeSystemSleepBlocker();
+  nd::engine::PowerHook power_hook(*blocker);
+  nd::engine::JobState state;
+  nd::engine::JobEnvironment job{context,
+                                 host,
+                                 form.Page(),
+                                 state,
+                                 *volumes,
+                                 nd::ClockSeededRandom(),
+                                 {command.clean_way, command.ntfs_mode, command.prevent_standby},
+                                 &power_hook,
+                                 {},
+                                 {}};
+  form.Command4.OnClick = [&job] { nd::engine::Command4_Click(job); };
+  nd::engine::StartCleaningJob(job, letters);
+  host.FinishLine();
+
+  bool all_completed = true;
+  for (int row : form.ReportImage.Indices()) {
+    if (!form.ReportDisk[row].Visible()) continue;
+    bool completed = form.ReportImage[row].PictureName() == form.IconOK.PictureName();
+    all_completed = all_completed && completed;
+    std::printf("%s %s\n", form.ReportDisk[row].Caption().c_str(),
+                form.ReportInfo[row].Caption().c_str());
+  }
+  return all_completed ? 0 : 1;
+}

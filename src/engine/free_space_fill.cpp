@@ -1,0 +1,224 @@
+#include "engine/free_space_fill.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/filler.h"
+#include "engine/job_log.h"
+#include "engine/progress.h"
+#include "localisation/text_lookup.h"
+#include "system/environment.h"
+
+namespace nd::engine {
+namespace {
+
+constexpr uint64_t kSystemVolumeFloor = 500'000;
+constexpr uint64_t kCopyMargin = 300'000;
+constexpr uint64_t kCopyMarginFromFine = 200'000;
+constexpr uint64_t kMediumFloor = 100'000;
+constexpr uint64_t kFineFloor = 3000;
+constexpr uint64_t kNoteBelow = 150'000'000;
+constexpr std::string_view kCopyNameTail = "-012345678901234567890123456789";
+
+enum class Phase { kCopy, kMedium, kFine, kFinalWait, kFinish, kFailed };
+
+// The state of one fill. Besides the described phase rules it guards against two things the
+// filesystem can do: refuse an append although it still reports free space (then the fill
+// goes to the finer phase and never climbs back above it), and accept writes without the free
+// space falling (compression, deduplication), which would otherwise loop forever.
+class Fill {
+ public:
+  Fill(JobEnvironment& job, const SubStepInput& in)
+      : job_(job),
+        in_(in),
+        threshold_(FillThreshold(in.removable)),
+        copy_source_(CopySourcePath(job.context.env)),
+        stall_limit_(std::max<uint64_t>(static_cast<uint64_t>(std::max(in.total_size, 0.0)),
+                                        4 * threshold_)) {
+    std::string filler = BuildFillerText(job.page, job.random, kFillerBlockChars);
+    medium_line_ = AsLine(LargeFillerBlock(filler));
+    fine_line_ = AsLine(std::move(filler));
+  }
+
+  void Run() {
+    ui::ProgressBar& bar = job_.page.ProgressBar1;
+    SetProgress(bar, static_cast<double>(GetFreeSpace(job_, in_.drive_letter)), 0);
+    copies_ = 0;
+    LetUpdate(job_);
+    bool failed = false;
+    free_ = GetFreeSpace(job_, in_.drive_letter, &failed);
+    if (failed) {
+      job_.page.Label32.SetCaption("");
+      job_.state.WorkStatus = kStatusFillFailed;
+      return;
+    }
+    lowest_free_ = free_;
+    Phase phase = free_ < threshold_ ? Phase::kFine : Phase::kCopy;
+    while (phase != Phase::kFinish && phase != Phase::kFailed) {
+      switch (phase) {
+        case Phase::kCopy:
+          phase = CopyUnit();
+          break;
+        case Phase::kMedium:
+          phase = AppendUnit(medium_line_, "fw1", Phase::kMedium);
+          break;
+        case Phase::kFine:
+          phase = AppendUnit(fine_line_, "fw2", Phase::kFine);
+          break;
+        case Phase::kFinalWait:
+          phase = FinalWait();
+          break;
+        default:
+          break;
+      }
+    }
+    job_.page.Label32.SetCaption("");
+    if (phase == Phase::kFailed) {
+      job_.state.WorkStatus = kStatusFillFailed;
+      return;
+    }
+    if (job_.volumes.FileExists(copy_source_)) job_.volumes.DeleteFile(copy_source_);
+  }
+
+ private:
+  Phase CopyUnit() {
+    ++copies_;
+    ++job_.state.WorkFileCount;
+    std::string target =
+        JoinPath(in_.work_folder, "000-ws" + std::to_string(copies_) + std::string(kCopyNameTail));
+    if (job_.volumes.CopyFile(copy_source_, target) != IoStatus::kOk) return Phase::kFailed;
+    if (!Report(CopyBytes())) return Phase::kFailed;
+    if (free_ < kNoteBelow && job_.page.Label44.Caption().empty()) {
+      job_.page.Label44.SetCaption(LookupText(job_.context.language, "INTERFACE", "LABEL44"));
+    }
+    if (Interrupted()) return Phase::kFinish;
+    return free_ > threshold_ + kCopyMargin ? Phase::kCopy : Phase::kMedium;
+  }
+
+  Phase AppendUnit(const std::string& line, const char* name, Phase phase) {
+    IoStatus status = job_.volumes.AppendToFile(JoinPath(in_.work_folder, name), line);
+    if (status == IoStatus::kFailed) return Phase::kFailed;
+    if (status == IoStatus::kNoSpace) {
+      // Full although the free space said otherwise: the rest is below the filesystem's
+      // own reserve. Go finer, and never coarser again.
+      ceiling_ = phase == Phase::kMedium ? Phase::kFine : Phase::kFinalWait;
+      free_ = GetFreeSpace(job_, in_.drive_letter);
+      job_.page.Label32.SetCaption(std::to_string(free_));
+      return ceiling_;
+    }
+    if (!Report(line.size())) return Phase::kFailed;
+    if (Interrupted()) return Phase::kFinish;
+    if (phase == Phase::kMedium) {
+      if (free_ > threshold_ + kCopyMargin) return Limit(Phase::kCopy);
+      return Limit(free_ > kMediumFloor ? Phase::kMedium : Phase::kFine);
+    }
+    if (free_ > threshold_ + kCopyMarginFromFine) return Limit(Phase::kCopy);
+    if (free_ > kMediumFloor) return Limit(Phase::kMedium);
+    return free_ > kFineFloor ? Phase::kFine : Phase::kFinalWait;
+  }
+
+  Phase FinalWait() {
+    job_.page.status.SetCaption(
+        LookupText(job_.context.language, "INTERFACE", "WAITINGTOCOMPLETE"));
+    for (int i = 0; i < 10; ++i) {
+      job_.host.Sleep(500);
+      LetUpdate(job_);
+    }
+    return Phase::kFinish;
+  }
+
+  // Reads the free space after a unit of `written` bytes and shows it. False when the free
+  // space has not reached a new low although more than the stall limit has been written since.
+  bool Report(uint64_t written) {
+    bool failed = false;
+    free_ = GetFreeSpace(job_, in_.drive_letter, &failed);
+    if (failed) return false;
+    ui::ProgressBar& bar = job_.page.ProgressBar1;
+    double done = std::floor(bar.Max() - static_cast<double>(free_));
+    if (done <= bar.Max()) bar.SetValue(done);
+    job_.page.Label32.SetCaption(std::to_string(free_));
+    if (free_ < lowest_free_) {
+      lowest_free_ = free_;
+      written_since_low_ = 0;
+      return true;
+    }
+    written_since_low_ += written;
+    return written_since_low_ <= stall_limit_;
+  }
+
+  bool Interrupted() {
+    LetUpdate(job_);
+    WaitWhilePaused(job_, in_.step);
+    return job_.state.StopRequested;
+  }
+
+  Phase Limit(Phase wanted) const { return std::max(wanted, ceiling_); }
+
+  uint64_t CopyBytes() const { return threshold_ / 1000 * (kSourceBlockChars + 2); }
+
+  JobEnvironment& job_;
+  const SubStepInput& in_;
+  uint64_t threshold_;
+  std::string copy_source_;
+  uint64_t stall_limit_;
+  std::string medium_line_;
+  std::string fine_line_;
+  Phase ceiling_ = Phase::kCopy;
+  int copies_ = 0;
+  uint64_t free_ = 0;
+  uint64_t lowest_free_ = 0;
+  uint64_t written_since_low_ = 0;
+};
+
+}  // namespace
+
+uint64_t FillThreshold(bool removable) { return removable ? 5'000'000 : 50'000'000; }
+
+std::string CopySourcePath(const Environment& env) { return JoinPath(env.data_folder, "temp.xd"); }
+
+void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
+  uint64_t lines = FillThreshold(in.removable) / 1000;
+  std::string line = AsLine(BuildFillerText(job.page, job.random, kSourceBlockChars));
+  ui::ProgressBar& bar = job.page.ProgressBar1;
+  SetProgress(bar, static_cast<double>(lines), 0);
+  LetUpdate(job);
+  IoStatus status = IoStatus::kOk;
+  auto file = job.volumes.CreateFile(CopySourcePath(job.context.env), status);
+  if (!file) {
+    job.state.WorkStatus = kStatusCopySourceFailed;
+    return;
+  }
+  const std::string& system_letter = job.context.env.system_drive_letter;
+  for (uint64_t k = 1; k <= lines; ++k) {
+    if (ClockTick(job, 0)) {
+      if (bar.Max() >= bar.Value() + 1) bar.SetValue(bar.Value() + 1);
+      LetUpdate(job);
+    }
+    if (file->Write(line) != IoStatus::kOk) {
+      job.state.WorkStatus = kStatusCopySourceFailed;
+      return;
+    }
+    bool failed = false;
+    if (GetFreeSpace(job, system_letter, &failed) < kSystemVolumeFloor) {
+      if (failed) job.state.WorkStatus = kStatusCopySourceFailed;
+      break;
+    }
+    WaitWhilePaused(job, in.step);
+    if (job.state.StopRequested) break;
+  }
+  if (file->Close() != IoStatus::kOk) job.state.WorkStatus = kStatusCopySourceFailed;
+}
+
+void FillFreeSpace(JobEnvironment& job, const SubStepInput& in) { Fill(job, in).Run(); }
+
+uint64_t GetFreeSpace(JobEnvironment& job, const std::string& letter, bool* failed) {
+  std::optional<uint64_t> free = job.volumes.FreeSpace(letter);
+  if (!free) {
+    TraceStep(job.context.env, "DISKFREESPACEERROR");
+    if (failed) *failed = true;
+    return 0;
+  }
+  return *free;
+}
+
+}  // namespace nd::engine

@@ -1,0 +1,57 @@
+#include "engine/progress.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "engine/standby.h"
+
+namespace nd::engine {
+
+bool ClockTick(JobEnvironment& job, int tolerance) {
+  // Time zones shift whole minutes, so the second of the minute needs no local time.
+  std::time_t now = std::chrono::system_clock::to_time_t(job.host.Now());
+  int second = static_cast<int>(((now % 60) + 60) % 60);
+  int last = job.state.LastTickSecond;
+  if (last - tolerance <= second && second <= last + tolerance) return false;
+  job.state.LastTickSecond = second;
+  return true;
+}
+
+void LetUpdate(JobEnvironment& job) {
+  job.host.DoEvents();
+  if (job.power_hook) job.power_hook->Poll(job.host.MonotonicMs());
+}
+
+void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture) {
+  job.page.StepImage[step].SetPicture(picture.PictureName());
+  LetUpdate(job);
+}
+
+void WaitWhilePaused(JobEnvironment& job, int step) {
+  if (job.page.Check2.Value() == 0 || job.state.StopRequested) return;
+  SetStepIcon(job, step, job.page.IconPAUSE);
+  while (job.page.Check2.Value() != 0 && !job.state.StopRequested) {
+    job.host.Sleep(200);
+    job.state.PausedMilliseconds += 200;
+    LetUpdate(job);
+  }
+  SetStepIcon(job, step, job.page.IconCURR);
+}
+
+void Command4_Click(JobEnvironment& job) {
+  job.page.Label14.SetCaption("");
+  job.state.StopRequested = true;
+  job.state.WorkStatus = kStatusStopped;
+  job.page.Command4.SetEnabled(false);
+}
+
+void SetProgress(ui::ProgressBar& bar, double max, double value) {
+  bar.SetMax(max);
+  SetProgressValue(bar, value);
+}
+
+void SetProgressValue(ui::ProgressBar& bar, double value) {
+  if (value <= bar.Max()) bar.SetValue(value);
+}
+
+}  // namespace nd::engine

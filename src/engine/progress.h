@@ -1,0 +1,30 @@
+// The working page while a sub-step runs: the progress throttle, the pause wait, the status
+// pictures, the Stop button, and the points at which the window may handle its messages.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/working_page.h"
+
+namespace nd::engine {
+
+// True about once per clock second with tolerance 0, every other second with tolerance 1.
+bool ClockTick(JobEnvironment& job, int tolerance);
+
+// Lets the window handle the messages waiting now; Pause and Stop take effect only here.
+void LetUpdate(JobEnvironment& job);
+
+// Shows `picture` in slot `step` of the four sub-step pictures, then lets the window update.
+void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture);
+
+// Holds the sub-step `step` while Pause is ticked and no stop is requested, counting the time.
+void WaitWhilePaused(JobEnvironment& job, int step);
+
+// What the Stop button does.
+void Command4_Click(JobEnvironment& job);
+
+// The bar's scale; a value is only set when it does not exceed the maximum.
+void SetProgress(ui::ProgressBar& bar, double max, double value);
+void SetProgressValue(ui::ProgressBar& bar, double value);
+
+}  // namespace nd::engine

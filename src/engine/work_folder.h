@@ -1,0 +1,30 @@
+// The folder on each volume that holds everything the job writes there: where it lies, its
+// set-up test, its removal in sub-step 4, and the sweep of folders an interrupted run left.
+#pragma once
+
+#include <string>
+
+#include "engine/sub_step.h"
+
+namespace nd::engine {
+
+inline constexpr std::string_view kWorkFolderName = "NDRF_temp";
+
+// NDRF_temp beside the data folder for the system volume, else in the volume's root; empty
+// when the volume's root is not known.
+std::string WorkFolderPath(const Environment& env, VolumeAccess& volumes,
+                           const std::string& letter);
+
+// Creates the folder when missing and proves that it can be written. False: the volume's
+// preparation failed.
+bool SetUpWorkFolder(VolumeAccess& volumes, const std::string& folder);
+
+// Sub-step 4: flushes the volume, deletes every file of the folder and removes it. Failure:
+// code 6. A stop does not shorten it.
+void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in);
+
+// Removes the work folders that an interrupted run left on the usable volumes, telling the user
+// before and after each one.
+void RemoveLeftoverWorkFolders(const Context& context, ui::Host& host, VolumeAccess& volumes);
+
+}  // namespace nd::engine

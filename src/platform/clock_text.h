@@ -1,0 +1,13 @@
+// Dates and times as the user reads them in the regional format of the session.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace nd::platform {
+
+// The local date and time in the user's short-date and time format; ISO form (2026-12-08
+// 14:05:09) under the C or POSIX locale, whose own short date has a two-digit year.
+std::string LocalDateTimeText(std::chrono::system_clock::time_point when);
+
+}  // namespace nd::platform

@@ -1,0 +1,60 @@
+// The mounted volumes as the program sees them, one drive letter each, with type, sizes,
+// file-system name, label and serial; and the free space the running user can really still
+// write on one of them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nd {
+
+// The platform's drive-type codes.
+inline constexpr int kDriveUnknown = 0;
+inline constexpr int kDriveRemovable = 1;
+inline constexpr int kDriveFixed = 2;
+inline constexpr int kDriveNetwork = 3;
+inline constexpr int kDriveCdRom = 4;
+inline constexpr int kDriveRamDisk = 5;
+
+// One mounted volume as the enumeration reports it.
+struct VolumeInfo {
+  std::string DriveLetter;  // without colon; one upper-case letter, or empty when none is left
+  int DriveType = kDriveUnknown;
+  bool IsReady = false;
+  double TotalSize = 0;
+  uint64_t AvailableSpace = 0;
+  std::string FileSystem;  // "NTFS", "FAT32", "exFAT", "ext4", …
+  std::string VolumeName;  // the label, may be empty
+  int32_t SerialNumber = 0;
+  std::string RootPath;  // where the volume is mounted
+};
+
+namespace platform {
+
+// Every volume, in ascending drive-letter order. "C" is the volume that holds the user's
+// application-data folder; the others get "D", "E", … ordered by mount point. When
+// NULLDRIFT_MOUNTS (colon-separated mount points) is set, only those mounts are listed, but
+// "C" stays reserved for the application-data volume and keeps answering FreeSpace.
+std::vector<VolumeInfo> EnumerateVolumes();
+
+// The folder at which volume `letter` is mounted; empty when no volume has that letter.
+std::string VolumeRoot(std::string_view letter);
+
+// The bytes the running user can really still write on volume `letter`: for ext4 as root the
+// filesystem's reserved clusters are left out, for an ordinary user the root reserve too.
+// nullopt when the letter is unknown, the query fails, or another filesystem is now mounted
+// where the volume was (it vanished).
+std::optional<uint64_t> FreeSpace(std::string_view letter);
+
+// Writes everything cached for the filesystem that holds `path` to its device.
+bool FlushFileSystem(const std::string& path);
+
+// Asks the filesystem not to compress what is written into `folder` from now on (btrfs,
+// NTFS through ntfs-3g). True when it is off afterwards or the filesystem never compresses.
+bool DisableCompression(const std::string& folder);
+
+}  // namespace platform
+}  // namespace nd

@@ -1,0 +1,57 @@
+// A real volume for one test: an ext4 or NTFS (ntfs-3g) image on a loop device, or a tmpfs,
+// mounted in a private temporary folder and removed with everything in it when the object
+// goes, also when the test fails. Without root, or without the tools, it is not Ready() and
+// says why.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nd::test {
+
+struct ScratchVolumeOptions {
+  uint64_t inodes = 0;  // ext4: the size of the inode table; 0 for mkfs's choice
+  std::string label;
+};
+
+class ScratchVolume {
+ public:
+  enum class Kind { kExt4, kNtfs, kTmpfs };
+  using Options = ScratchVolumeOptions;
+
+  ScratchVolume(Kind kind, uint64_t size_bytes, const Options& options = {});
+  ~ScratchVolume();
+  ScratchVolume(const ScratchVolume&) = delete;
+  ScratchVolume& operator=(const ScratchVolume&) = delete;
+
+  bool Ready() const { return skip_reason_.empty(); }
+  const std::string& SkipReason() const { return skip_reason_; }
+  const std::string& MountPoint() const { return mount_point_; }
+  const std::string& Device() const { return device_; }
+  const std::string& Image() const { return image_; }
+
+  bool RemountReadOnly();
+  // Takes the volume away under whoever uses it; the destructor then only cleans up.
+  bool Unmount();
+
+  // Runs a program (no shell) and waits; its exit status, -1 when it could not run.
+  static int Run(const std::vector<std::string>& argv, std::string* output = nullptr);
+
+ private:
+  bool Make(Kind kind, uint64_t size_bytes, const Options& options);
+  bool WaitForMount() const;
+  bool Mounted() const;
+
+  std::string skip_reason_;
+  std::string folder_;
+  std::string image_;
+  std::string mount_point_;
+  std::string device_;
+  pid_t fuse_pid_ = -1;
+  bool mounted_ = false;
+};
+
+}  // namespace nd::test

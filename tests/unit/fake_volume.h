@@ -1,0 +1,235 @@
+// An in-memory volume for engine tests: its free space is computed from what was written, and
+// it can be made to compress, run out of entries, refuse writes or vanish.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/volume_access.h"
+
+namespace nd::test {
+
+class FakeVolumeAccess final : public engine::VolumeAccess {
+ public:
+  struct File {
+    uint64_t size = 0;
+    std::string content;  // kept only for files below kKeepContent bytes
+  };
+  static constexpr uint64_t kKeepContent = 64 * 1024;
+  static constexpr uint64_t kBlock = 4096;
+
+  // One volume "D" mounted at "/fake/D", plus the system volume "C" (data folder), which is
+  // never listed unless asked.
+  FakeVolumeAccess(uint64_t capacity, std::string data_folder)
+      : capacity_(capacity), data_folder_(std::move(data_folder)) {
+    info_.DriveLetter = "D";
+    info_.DriveType = kDriveFixed;
+    info_.IsReady = true;
+    info_.TotalSize = static_cast<double>(capacity);
+    info_.FileSystem = "NTFS";
+    info_.VolumeName = "FAKE";
+    info_.SerialNumber = -123456789;
+    info_.RootPath = "/fake/D";
+    folders_.insert({"/fake/D", true});
+  }
+
+  VolumeInfo& info() { return info_; }
+  std::map<std::string, File>& files() { return files_; }
+  uint64_t Used() const { return used_; }
+  uint64_t Free() const { return capacity_ > Used() ? capacity_ - Used() : 0; }
+
+  // Knobs for the failure cases.
+  uint64_t reported_extra = 0;        // free space reported but not writable
+  double stored_fraction = 1.0;       // below 1: the filesystem compresses what it stores
+  std::optional<size_t> max_entries;  // directory/inode table size of the volume
+  bool read_only = false;
+  bool vanished = false;
+  bool flush_fails = false;
+  int free_queries = 0;
+  int flushes = 0;
+  std::vector<std::string> deleted;  // in order
+  std::vector<std::string> written_before_flush;
+  uint64_t free_at_flush = 0;
+  // Called before every write ("write", "append", "copy") and deletion ("delete").
+  std::function<void(std::string_view op, const std::string& path)> on_op;
+  std::vector<std::string> appended;  // files appended to, in order of their first append
+
+  // engine::VolumeAccess
+  std::vector<VolumeInfo> Volumes() override {
+    if (vanished) return {};
+    VolumeInfo v = info_;
+    v.AvailableSpace = Free();
+    return {v};
+  }
+  std::optional<uint64_t> FreeSpace(std::string_view letter) override {
+    ++free_queries;
+    if (letter == "C") return uint64_t{1} << 40;
+    if (vanished || letter != "D") return std::nullopt;
+    return Free() + reported_extra;
+  }
+  std::string RootOf(std::string_view letter) override {
+    return letter == "D" && !vanished ? info_.RootPath : std::string();
+  }
+  bool FileExists(const std::string& path) override { return files_.contains(path); }
+  bool FolderExists(const std::string& path) override {
+    return folders_.contains(path) && !(vanished && (OnVolume(path) || path == info_.RootPath));
+  }
+  bool MakeFolder(const std::string& path) override {
+    if (!Writable(path)) return false;
+    folders_[path] = true;
+    return true;
+  }
+  bool RemoveEmptyFolder(const std::string& path) override {
+    for (const auto& [p, f] : files_) {
+      if (Parent(p) == path) return false;
+    }
+    for (const auto& [p, f] : folders_) {
+      if (Parent(p) == path) return false;
+    }
+    return folders_.erase(path) > 0;
+  }
+  void RemoveTree(const std::string& path) override {
+    std::erase_if(files_, [&](const auto& entry) {
+      if (!Below(entry.first, path)) return false;
+      Forget(entry.first, entry.second);
+      return true;
+    });
+    std::erase_if(folders_, [&](const auto& entry) {
+      return entry.first == path || Below(entry.first, path);
+    });
+  }
+  bool DeleteFile(const std::string& path) override {
+    if (on_op) on_op("delete", path);
+    if (vanished || read_only) return false;
+    auto it = files_.find(path);
+    if (it == files_.end()) return false;
+    Forget(path, it->second);
+    files_.erase(it);
+    deleted.push_back(path);
+    return true;
+  }
+  bool ListFiles(const std::string& folder, std::vector<std::string>& names) override {
+    names.clear();
+    if (!folders_.contains(folder)) return false;
+    for (const auto& [p, f] : files_) {
+      if (Parent(p) == folder) names.push_back(p.substr(folder.size() + 1));
+    }
+    return true;
+  }
+  std::unique_ptr<engine::FileWriter> CreateFile(const std::string& path,
+                                                 engine::IoStatus& status) override;
+  engine::IoStatus WriteNewFile(const std::string& path, std::string_view data) override {
+    if (on_op) on_op("write", path);
+    if (!Writable(path)) return engine::IoStatus::kFailed;
+    auto it = files_.find(path);
+    if (it == files_.end() && OnVolume(path) && max_entries && entries_ >= *max_entries) {
+      return engine::IoStatus::kNoSpace;
+    }
+    if (it != files_.end()) Forget(path, it->second);
+    files_[path] = File{};
+    if (OnVolume(path)) ++entries_;
+    return Append(path, data);
+  }
+  engine::IoStatus AppendToFile(const std::string& path, std::string_view data) override {
+    if (on_op) on_op("append", path);
+    if (std::find(appended.begin(), appended.end(), path) == appended.end()) {
+      appended.push_back(path);
+    }
+    if (!Writable(path)) return engine::IoStatus::kFailed;
+    if (!files_.contains(path)) return WriteNewFile(path, data);
+    return Append(path, data);
+  }
+  engine::IoStatus CopyFile(const std::string& from, const std::string& to) override {
+    if (on_op) on_op("copy", to);
+    auto it = files_.find(from);
+    if (it == files_.end() || !Writable(to)) return engine::IoStatus::kFailed;
+    File source = it->second;
+    if (WriteNewFile(to, "") != engine::IoStatus::kOk) return engine::IoStatus::kFailed;
+    files_[to].content = source.content;
+    return Grow(to, source.size);
+  }
+  bool Flush(const std::string& /*folder*/) override {
+    ++flushes;
+    free_at_flush = Free();
+    written_before_flush.clear();
+    for (const auto& [p, f] : files_) written_before_flush.push_back(p);
+    return !flush_fails;
+  }
+  void DisableCompression(const std::string& /*folder*/) override {}
+  void EmptyRecycleBin() override { ++bins_emptied; }
+  int bins_emptied = 0;
+
+  engine::IoStatus Append(const std::string& path, std::string_view data) {
+    File& file = files_[path];
+    if (file.size + data.size() <= kKeepContent) file.content.append(data);
+    return Grow(path, data.size());
+  }
+
+ private:
+  engine::IoStatus Grow(const std::string& path, uint64_t bytes) {
+    File& file = files_[path];
+    uint64_t before = Allocated(path, file.size);
+    uint64_t after = Allocated(path, file.size + bytes);
+    if (OnVolume(path) && after - before > Free()) {
+      return engine::IoStatus::kNoSpace;
+    }
+    file.size += bytes;
+    used_ += after - before;
+    return engine::IoStatus::kOk;
+  }
+  uint64_t Allocated(const std::string& path, uint64_t size) const {
+    if (!OnVolume(path)) return 0;
+    auto stored = static_cast<uint64_t>(static_cast<double>(size) * stored_fraction);
+    return (stored + kBlock - 1) / kBlock * kBlock;
+  }
+  void Forget(const std::string& path, const File& file) {
+    used_ -= Allocated(path, file.size);
+    if (OnVolume(path)) --entries_;
+  }
+  bool OnVolume(const std::string& path) const { return Below(path, info_.RootPath); }
+  bool Writable(const std::string& path) const {
+    if (OnVolume(path)) return !vanished && !read_only && folders_.contains(Parent(path));
+    return Below(path, data_folder_);
+  }
+  static bool Below(const std::string& path, const std::string& folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+  }
+  static std::string Parent(const std::string& path) {
+    return path.substr(0, path.find_last_of('/'));
+  }
+
+  uint64_t capacity_;
+  std::string data_folder_;
+  VolumeInfo info_;
+  std::map<std::string, File> files_;
+  std::map<std::string, bool> folders_;
+  uint64_t used_ = 0;
+  size_t entries_ = 0;
+};
+
+class FakeWriter final : public engine::FileWriter {
+ public:
+  FakeWriter(FakeVolumeAccess& volume, std::string path)
+      : volume_(volume), path_(std::move(path)) {}
+  engine::IoStatus Write(std::string_view data) override { return volume_.Append(path_, data); }
+  engine::IoStatus Close() override { return engine::IoStatus::kOk; }
+
+ private:
+  FakeVolumeAccess& volume_;
+  std::string path_;
+};
+
+inline std::unique_ptr<engine::FileWriter> FakeVolumeAccess::CreateFile(const std::string& path,
+                                                                        engine::IoStatus& status) {
+  status = WriteNewFile(path, "");
+  if (status != engine::IoStatus::kOk) return nullptr;
+  return std::make_unique<FakeWriter>(*this, path);
+}
+
+}  // namespace nd::test

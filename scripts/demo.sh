@@ -46,7 +46,7 @@ mount_volume
 echo "1. Writing 300 files of 64 KiB that contain the marker \"$MARKER\" ..."
 mkdir "$MNT/documents"
 for i in $(seq 1 300); do
-  yes "$MARKER $i" | head -c 65536 >"$MNT/documents/letter-$i.txt"
+  { yes "$MARKER $i" || true; } | head -c 65536 >"$MNT/documents/letter-$i.txt"
 done
 echo "keep me: $(date)" >"$MNT/kept.txt"
 sync

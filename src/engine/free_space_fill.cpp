@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "engine/filler.h"
 #include "engine/job_log.h"
@@ -72,6 +73,7 @@ class Fill {
           break;
       }
     }
+    if (pool_) job_.volumes.RestoreReserve(in_.drive_letter, *pool_);
     job_.page.Label32.SetCaption("");
     if (phase == Phase::kFailed) {
       job_.state.WorkStatus = kStatusFillFailed;
@@ -96,7 +98,9 @@ class Fill {
   }
 
   Phase AppendUnit(const std::string& line, const char* name, Phase phase) {
-    IoStatus status = job_.volumes.AppendToFile(JoinPath(in_.work_folder, name), line);
+    std::string path = JoinPath(in_.work_folder, name);
+    IoStatus status =
+        pool_ ? job_.volumes.AppendDurably(path, line) : job_.volumes.AppendToFile(path, line);
     if (status == IoStatus::kFailed) return Phase::kFailed;
     if (status == IoStatus::kNoSpace) {
       // Full although the free space said otherwise: the rest is below the filesystem's
@@ -118,6 +122,10 @@ class Fill {
   }
 
   Phase FinalWait() {
+    if (!pool_ && TakeReservedPool()) {
+      if (free_ > kMediumFloor) return Phase::kMedium;
+      if (free_ > kFineFloor) return Phase::kFine;
+    }
     job_.page.status.SetCaption(
         LookupText(job_.context.language, "INTERFACE", "WAITINGTOCOMPLETE"));
     for (int i = 0; i < 10; ++i) {
@@ -125,6 +133,22 @@ class Fill {
       LetUpdate(job_);
     }
     return Phase::kFinish;
+  }
+
+  // The filesystem's own pool of free blocks would keep the deleted data in it. Once the rest
+  // is full, everything waiting to be written back (ours and other programs') goes to the
+  // device, the pool is set aside, and its blocks are filled with appends that reach the
+  // device before they return; the pool comes back at the end of the fill.
+  bool TakeReservedPool() {
+    if (!job_.volumes.Flush(in_.work_folder)) return false;
+    pool_ = job_.volumes.SetAsideReserve(in_.drive_letter);
+    if (!pool_) return false;
+    ceiling_ = Phase::kMedium;
+    bool failed = false;
+    free_ = GetFreeSpace(job_, in_.drive_letter, &failed);
+    lowest_free_ = free_;
+    written_since_low_ = 0;
+    return !failed;
   }
 
   // Reads the free space after a unit of `written` bytes and shows it. False when the free
@@ -164,6 +188,7 @@ class Fill {
   std::string medium_line_;
   std::string fine_line_;
   Phase ceiling_ = Phase::kCopy;
+  std::optional<uint64_t> pool_;
   int copies_ = 0;
   uint64_t free_ = 0;
   uint64_t lowest_free_ = 0;

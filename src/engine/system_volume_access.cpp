@@ -36,6 +36,15 @@ class SystemVolumeAccess final : public VolumeAccess {
   IoStatus CopyFile(const std::string& from, const std::string& to) override {
     return platform::CopyFileData(from, to);
   }
+  IoStatus AppendDurably(const std::string& path, std::string_view data) override {
+    return platform::AppendToFileDurably(path, data);
+  }
+  std::optional<uint64_t> SetAsideReserve(std::string_view letter) override {
+    return platform::SetAsideReservedPool(letter);
+  }
+  void RestoreReserve(std::string_view letter, uint64_t pool) override {
+    platform::RestoreReservedPool(letter, pool);
+  }
   bool Flush(const std::string& folder) override { return platform::FlushFileSystem(folder); }
   void DisableCompression(const std::string& folder) override {
     platform::DisableCompression(folder);

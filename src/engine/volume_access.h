@@ -43,6 +43,13 @@ class VolumeAccess {
   virtual IoStatus WriteNewFile(const std::string& path, std::string_view data) = 0;
   virtual IoStatus AppendToFile(const std::string& path, std::string_view data) = 0;
   virtual IoStatus CopyFile(const std::string& from, const std::string& to) = 0;
+  // As AppendToFile, returning only once the data is on the device.
+  virtual IoStatus AppendDurably(const std::string& path, std::string_view data) = 0;
+
+  // The filesystem's own pool of blocks that nobody may write (ext4): set aside for the end of
+  // a fill so that the deleted data in it is overwritten too; nothing where that cannot be.
+  virtual std::optional<uint64_t> SetAsideReserve(std::string_view letter) = 0;
+  virtual void RestoreReserve(std::string_view letter, uint64_t pool) = 0;
 
   // Everything written below `folder` reaches the device.
   virtual bool Flush(const std::string& folder) = 0;

@@ -49,6 +49,13 @@ std::string VolumeRoot(std::string_view letter);
 // where the volume was (it vanished).
 std::optional<uint64_t> FreeSpace(std::string_view letter);
 
+// ext4 keeps a pool of clusters (up to 16 MiB) for its own use that nobody may write, so the
+// deleted data in that many free clusters would survive a fill. Root may set the pool aside
+// for a moment: returns its size to restore, or nothing where there is no such pool or it
+// cannot be changed. FreeSpace counts the pool while it is set aside.
+std::optional<uint64_t> SetAsideReservedPool(std::string_view letter);
+void RestoreReservedPool(std::string_view letter, uint64_t clusters);
+
 // Writes everything cached for the filesystem that holds `path` to its device.
 bool FlushFileSystem(const std::string& path);
 

@@ -32,6 +32,9 @@ std::unique_ptr<FileWriter> CreateFileWriter(const std::string& path, IoStatus& 
 IoStatus WriteNewFile(const std::string& path, std::string_view data);
 // Opens `path` for appending (creating it when missing), writes `data` and closes it.
 IoStatus AppendToFile(const std::string& path, std::string_view data);
+// As AppendToFile, but returns only once the data is on the device, so that a full volume is
+// reported here and not later, when the cache is written back.
+IoStatus AppendToFileDurably(const std::string& path, std::string_view data);
 // Copies the bytes of `from` into a new file `to`. Every byte is written as data: no clone,
 // reflink or copy offload that would share the source's blocks and consume no space.
 IoStatus CopyFileData(const std::string& from, const std::string& to);

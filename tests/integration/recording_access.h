@@ -52,6 +52,16 @@ class RecordingAccess final : public engine::VolumeAccess {
     Hook("copy", to);
     return real_->CopyFile(from, to);
   }
+  engine::IoStatus AppendDurably(const std::string& path, std::string_view data) override {
+    Hook("append", path);
+    return real_->AppendDurably(path, data);
+  }
+  std::optional<uint64_t> SetAsideReserve(std::string_view letter) override {
+    return real_->SetAsideReserve(letter);
+  }
+  void RestoreReserve(std::string_view letter, uint64_t pool) override {
+    real_->RestoreReserve(letter, pool);
+  }
   bool Flush(const std::string& folder) override {
     ++flushes;
     return real_->Flush(folder);

@@ -42,9 +42,18 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   std::map<std::string, File>& files() { return files_; }
   uint64_t Used() const { return used_; }
   uint64_t Free() const { return capacity_ > Used() ? capacity_ - Used() : 0; }
+  // What the user may write: the free space less the filesystem's pool unless set aside.
+  uint64_t Writable() const {
+    uint64_t pool = pool_set_aside ? 0 : reserve_pool;
+    return Free() > pool ? Free() - pool : 0;
+  }
 
   // Knobs for the failure cases.
-  uint64_t reported_extra = 0;        // free space reported but not writable
+  uint64_t reported_extra = 0;  // free space reported but not writable
+  uint64_t reserve_pool = 0;    // the filesystem's own pool, writable only when set aside
+  bool pool_set_aside = false;
+  int pool_restores = 0;
+  int durable_appends = 0;
   double stored_fraction = 1.0;       // below 1: the filesystem compresses what it stores
   std::optional<size_t> max_entries;  // directory/inode table size of the volume
   bool read_only = false;
@@ -70,7 +79,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     ++free_queries;
     if (letter == "C") return uint64_t{1} << 40;
     if (vanished || letter != "D") return std::nullopt;
-    return Free() + reported_extra;
+    return Writable() + reported_extra;
   }
   std::string RootOf(std::string_view letter) override {
     return letter == "D" && !vanished ? info_.RootPath : std::string();
@@ -153,6 +162,19 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     files_[to].content = source.content;
     return Grow(to, source.size);
   }
+  engine::IoStatus AppendDurably(const std::string& path, std::string_view data) override {
+    ++durable_appends;
+    return AppendToFile(path, data);
+  }
+  std::optional<uint64_t> SetAsideReserve(std::string_view letter) override {
+    if (letter != "D" || reserve_pool == 0) return std::nullopt;
+    pool_set_aside = true;
+    return reserve_pool / kBlock;
+  }
+  void RestoreReserve(std::string_view /*letter*/, uint64_t pool) override {
+    pool_set_aside = pool * kBlock != reserve_pool;
+    ++pool_restores;
+  }
   bool Flush(const std::string& /*folder*/) override {
     ++flushes;
     free_at_flush = Free();
@@ -175,7 +197,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     File& file = files_[path];
     uint64_t before = Allocated(path, file.size);
     uint64_t after = Allocated(path, file.size + bytes);
-    if (OnVolume(path) && after - before > Free()) {
+    if (OnVolume(path) && after - before > Writable()) {
       return engine::IoStatus::kNoSpace;
     }
     file.size += bytes;

@@ -31,6 +31,8 @@ struct FreeSpaceProbe {
   std::string root;
   unsigned long fsid = 0;
   uint64_t reserved_bytes = 0;  // ext4's reserved clusters, which not even root may write
+  std::string reserve_file;     // where ext4 shows that pool; empty elsewhere
+  uint64_t cluster_bytes = 0;
 };
 
 std::mutex g_mutex;
@@ -116,13 +118,25 @@ std::string UdevFsType(unsigned major_number, unsigned minor_number) {
   return data.substr(at, data.find('\n', at) - at);
 }
 
-uint64_t ReservedClusterBytes(const MountRecord& mount, const struct statvfs& st) {
-  if (mount.fs_type != "ext4" && mount.fs_type != "ext3" && mount.fs_type != "ext2") return 0;
+std::string ReservedClustersFile(const MountRecord& mount) {
+  if (mount.fs_type != "ext4" && mount.fs_type != "ext3" && mount.fs_type != "ext2") return {};
   std::string device = RealPath(mount.source);
-  std::string name = device.substr(device.rfind('/') + 1);
-  std::string text = ReadSmallFile("/sys/fs/ext4/" + name + "/reserved_clusters");
-  // Clusters are blocks unless the filesystem uses bigalloc, which is rare enough to ignore.
-  return std::strtoull(text.c_str(), nullptr, 10) * st.f_frsize;
+  std::string file = "/sys/fs/ext4/" + device.substr(device.rfind('/') + 1) + "/reserved_clusters";
+  return IsRegularFile(file) ? file : std::string();
+}
+
+uint64_t ReadClusters(const std::string& file) {
+  if (file.empty()) return 0;
+  return std::strtoull(ReadSmallFile(file).c_str(), nullptr, 10);
+}
+
+// Clusters are blocks unless the filesystem uses bigalloc, which is rare enough to ignore.
+FreeSpaceProbe ProbeOf(const std::string& root, const MountRecord* mount,
+                       const struct statvfs& st) {
+  FreeSpaceProbe probe{root, st.f_fsid, 0, {}, st.f_frsize};
+  if (mount) probe.reserve_file = ReservedClustersFile(*mount);
+  probe.reserved_bytes = ReadClusters(probe.reserve_file) * probe.cluster_bytes;
+  return probe;
 }
 
 unsigned long FsidOf(const struct statvfs& st) { return st.f_fsid; }
@@ -178,11 +192,9 @@ VolumeInfo Describe(const internal::Lettered& entry,
   info.IsReady = ::statvfs(info.RootPath.c_str(), &st) == 0;
   if (info.IsReady) {
     info.TotalSize = static_cast<double>(st.f_blocks) * static_cast<double>(st.f_frsize);
-    uint64_t reserved = ReservedClusterBytes(entry.mount, st);
-    info.AvailableSpace = WritableBytes(st, reserved);
-    if (!entry.letter.empty()) {
-      probes[entry.letter] = FreeSpaceProbe{info.RootPath, FsidOf(st), reserved};
-    }
+    FreeSpaceProbe probe = ProbeOf(info.RootPath, &entry.mount, st);
+    info.AvailableSpace = WritableBytes(st, probe.reserved_bytes);
+    if (!entry.letter.empty()) probes[entry.letter] = probe;
   }
   FillDetails(info, entry.mount, st);
   return info;
@@ -213,11 +225,10 @@ std::vector<VolumeInfo> EnumerateVolumes() {
   // "C" always answers for the application-data volume, listed or not.
   struct statvfs system_st {};
   if (have_system && ::statvfs(app_data.c_str(), &system_st) == 0) {
-    FreeSpaceProbe probe{app_data, FsidOf(system_st), 0};
+    FreeSpaceProbe probe = ProbeOf(app_data, nullptr, system_st);
     for (const MountRecord& m : internal::SelectVolumes(mounts, std::nullopt)) {
       if (m.major == system_major && m.minor == system_minor) {
-        probe.root = m.mount_point;
-        probe.reserved_bytes = ReservedClusterBytes(m, system_st);
+        probe = ProbeOf(m.mount_point, &m, system_st);
       }
     }
     probes["C"] = probe;
@@ -267,6 +278,26 @@ std::optional<uint64_t> FreeSpace(std::string_view letter) {
   // Another filesystem answers where the volume was: it has been unmounted.
   if (FsidOf(st) != probe.fsid) return std::nullopt;
   return WritableBytes(st, probe.reserved_bytes);
+}
+
+std::optional<uint64_t> SetAsideReservedPool(std::string_view letter) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto it = g_probes.find(std::string(letter));
+  if (::geteuid() != 0 || it == g_probes.end() || it->second.reserve_file.empty()) {
+    return std::nullopt;
+  }
+  uint64_t clusters = ReadClusters(it->second.reserve_file);
+  if (clusters == 0 || !WriteWholeFile(it->second.reserve_file, "0\n")) return std::nullopt;
+  it->second.reserved_bytes = 0;
+  return clusters;
+}
+
+void RestoreReservedPool(std::string_view letter, uint64_t clusters) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto it = g_probes.find(std::string(letter));
+  if (it == g_probes.end() || it->second.reserve_file.empty()) return;
+  WriteWholeFile(it->second.reserve_file, std::to_string(clusters) + "\n");
+  it->second.reserved_bytes = ReadClusters(it->second.reserve_file) * it->second.cluster_bytes;
 }
 
 bool FlushFileSystem(const std::string& path) {

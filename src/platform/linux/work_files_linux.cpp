@@ -205,6 +205,10 @@ IoStatus AppendToFile(const std::string& path, std::string_view data) {
   return WriteFile(path, data, O_APPEND);
 }
 
+IoStatus AppendToFileDurably(const std::string& path, std::string_view data) {
+  return WriteFile(path, data, O_APPEND | O_DSYNC);
+}
+
 IoStatus CopyFileData(const std::string& from, const std::string& to) {
   if (Unusable(from) || Unusable(to)) return IoStatus::kFailed;
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);

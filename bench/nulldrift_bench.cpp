@@ -127,9 +127,15 @@ class EngineRig {
     auto start = Clock::now();
     in_.step = 1;
     nd::engine::BuildCopySource(job, in_);
+    double source_s = Seconds(start);
     in_.step = 2;
     nd::engine::FillFreeSpace(job, in_);
+    double fill_s = Seconds(start);
     access_->Flush(in_.work_folder);
+    if (std::getenv("ND_BENCH_PHASES")) {
+      std::printf("    copy source %.2f s, fill %.2f s, flush %.2f s\n", source_s,
+                  fill_s - source_s, Seconds(start) - fill_s);
+    }
     Run run;
     run.seconds = Seconds(start);
     run.bytes = before - access_->FreeSpace(in_.drive_letter).value_or(0);

@@ -45,6 +45,10 @@ class Fill {
     ui::ProgressBar& bar = job_.page.ProgressBar1;
     SetProgress(bar, static_cast<double>(GetFreeSpace(job_, in_.drive_letter)), 0);
     copies_ = 0;
+    // The copy source is its one line over and over; knowing that, every copy is written
+    // from memory, at the speed of the disk, instead of reading the source again each time.
+    repeating_ = job_.volumes.ReadRepetition(copy_source_, kSourceBlockChars + 2, source_line_,
+                                             source_size_);
     LetUpdate(job_);
     bool failed = false;
     free_ = GetFreeSpace(job_, in_.drive_letter, &failed);
@@ -88,7 +92,10 @@ class Fill {
     ++job_.state.WorkFileCount;
     std::string target =
         JoinPath(in_.work_folder, "000-ws" + std::to_string(copies_) + std::string(kCopyNameTail));
-    if (job_.volumes.CopyFile(copy_source_, target) != IoStatus::kOk) return Phase::kFailed;
+    IoStatus status = repeating_
+                          ? job_.volumes.WriteRepetition(target, source_line_, source_size_)
+                          : job_.volumes.CopyFile(copy_source_, target);
+    if (status != IoStatus::kOk) return Phase::kFailed;
     if (!Report(CopyBytes())) return Phase::kFailed;
     if (free_ < kNoteBelow && job_.page.Label44.Caption().empty()) {
       job_.page.Label44.SetCaption(LookupText(job_.context.language, "INTERFACE", "LABEL44"));
@@ -188,6 +195,9 @@ class Fill {
   std::string medium_line_;
   std::string fine_line_;
   Phase ceiling_ = Phase::kCopy;
+  bool repeating_ = false;
+  std::string source_line_;
+  uint64_t source_size_ = 0;
   std::optional<uint64_t> pool_;
   int copies_ = 0;
   uint64_t free_ = 0;

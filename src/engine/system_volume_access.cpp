@@ -36,6 +36,14 @@ class SystemVolumeAccess final : public VolumeAccess {
   IoStatus CopyFile(const std::string& from, const std::string& to) override {
     return platform::CopyFileData(from, to);
   }
+  bool ReadRepetition(const std::string& path, size_t unit, std::string& pattern,
+                      uint64_t& size) override {
+    return platform::ReadRepeatingUnit(path, unit, pattern, size);
+  }
+  IoStatus WriteRepetition(const std::string& path, std::string_view pattern,
+                           uint64_t size) override {
+    return platform::WriteRepeated(path, pattern, size);
+  }
   IoStatus AppendDurably(const std::string& path, std::string_view data) override {
     return platform::AppendToFileDurably(path, data);
   }

@@ -43,6 +43,12 @@ class VolumeAccess {
   virtual IoStatus WriteNewFile(const std::string& path, std::string_view data) = 0;
   virtual IoStatus AppendToFile(const std::string& path, std::string_view data) = 0;
   virtual IoStatus CopyFile(const std::string& from, const std::string& to) = 0;
+  // Whether `path` is whole repetitions of its first `unit` bytes (then `pattern` and `size`
+  // describe it), and a new file of such repetitions: a copy written without re-reading.
+  virtual bool ReadRepetition(const std::string& path, size_t unit, std::string& pattern,
+                              uint64_t& size) = 0;
+  virtual IoStatus WriteRepetition(const std::string& path, std::string_view pattern,
+                                   uint64_t size) = 0;
   // As AppendToFile, returning only once the data is on the device.
   virtual IoStatus AppendDurably(const std::string& path, std::string_view data) = 0;
 

@@ -3,6 +3,7 @@
 // never follow a symbolic link out of the folder they were given.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,6 +39,14 @@ IoStatus AppendToFileDurably(const std::string& path, std::string_view data);
 // Copies the bytes of `from` into a new file `to`. Every byte is written as data: no clone,
 // reflink or copy offload that would share the source's blocks and consume no space.
 IoStatus CopyFileData(const std::string& from, const std::string& to);
+
+// True when `path` consists of whole repetitions of its first `unit` bytes; `pattern` gets
+// those bytes and `size` the file's length. Reads the file once.
+bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern,
+                       uint64_t& size);
+// Creates `path` anew holding `pattern` repeated to `size` bytes: the same bytes as a copy of
+// a file made that way, written straight from memory without reading the file again.
+IoStatus WriteRepeated(const std::string& path, std::string_view pattern, uint64_t size);
 
 // A folder that is really a folder: a symbolic link to one does not count.
 bool IsRealDirectory(const std::string& path) noexcept;

@@ -115,6 +115,8 @@ TEST(RealVolumes, WayTwoOnExt4WritesTheWholeFreeSpaceAndLeavesUserFilesAlone) {
   job.form.SelectMethod(1);
   uint64_t free_at_delete = UINT64_MAX;
   int flushes_at_delete = 0;
+  std::string copy, copy_head;
+  uint64_t copy_size = 0;
   std::string fine_head;
   std::string work = volume.MountPoint() + "/NDRF_temp";
   job.access.on_op = [&](std::string_view op, const std::string& path) {
@@ -126,6 +128,9 @@ TEST(RealVolumes, WayTwoOnExt4WritesTheWholeFreeSpaceAndLeavesUserFilesAlone) {
       free_at_delete = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
       flushes_at_delete = job.access.flushes;
       fine_head = test::ReadFile(work + "/fw2").substr(0, 6004);
+      copy = work + "/000-ws1-012345678901234567890123456789";
+      copy_size = fs::file_size(copy);
+      copy_head = test::ReadFile(copy).substr(0, 2004);
     }
   };
   job.Run(2);
@@ -139,6 +144,12 @@ TEST(RealVolumes, WayTwoOnExt4WritesTheWholeFreeSpaceAndLeavesUserFilesAlone) {
   EXPECT_EQ(fine_head.substr(0, 3002), fine_head.substr(3002));
   EXPECT_EQ(fine_head.substr(0, 3000).find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXY"),
             std::string::npos);
+  // A copy is the copy source: 50,000 lines of one 1000-character block.
+  EXPECT_EQ(copy_size, 50'100'000u);
+  ASSERT_EQ(copy_head.size(), 2004u);
+  EXPECT_EQ(copy_head.substr(0, 1002), copy_head.substr(1002));
+  EXPECT_EQ(copy_head.substr(1000, 2), "\r\n");
+  EXPECT_NE(copy_head.substr(0, 1000), fine_head.substr(0, 1000));
   EXPECT_FALSE(fs::exists(work));
   EXPECT_FALSE(fs::exists(job.context.env.data_folder + "/temp.xd"));
   EXPECT_EQ(Snapshot(volume.MountPoint()), before);

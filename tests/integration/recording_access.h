@@ -52,6 +52,15 @@ class RecordingAccess final : public engine::VolumeAccess {
     Hook("copy", to);
     return real_->CopyFile(from, to);
   }
+  bool ReadRepetition(const std::string& path, size_t unit, std::string& pattern,
+                      uint64_t& size) override {
+    return real_->ReadRepetition(path, unit, pattern, size);
+  }
+  engine::IoStatus WriteRepetition(const std::string& path, std::string_view pattern,
+                                   uint64_t size) override {
+    Hook("copy", path);
+    return real_->WriteRepetition(path, pattern, size);
+  }
   engine::IoStatus AppendDurably(const std::string& path, std::string_view data) override {
     Hook("append", path);
     return real_->AppendDurably(path, data);

@@ -162,6 +162,13 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     files_[to].content = source.content;
     return Grow(to, source.size);
   }
+  // The fake keeps too little content to tell; the job then copies the ordinary way.
+  bool ReadRepetition(const std::string&, size_t, std::string&, uint64_t&) override {
+    return false;
+  }
+  engine::IoStatus WriteRepetition(const std::string&, std::string_view, uint64_t) override {
+    return engine::IoStatus::kFailed;
+  }
   engine::IoStatus AppendDurably(const std::string& path, std::string_view data) override {
     ++durable_appends;
     return AppendToFile(path, data);

@@ -1,13 +1,16 @@
 // POSIX implementation of the cleaning job's file operations.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "platform/work_files.h"
 
@@ -86,28 +89,35 @@ ssize_t ReadFull(int fd, char* buffer, size_t size) {
   return static_cast<ssize_t>(got);
 }
 
+// Moves the bytes inside the kernel, from the source's cache straight into new pages of the
+// target: one copy of the data instead of two, and never a shared block.
+IoStatus CopyInKernel(int in, int out) {
+  for (;;) {
+    ssize_t n = ::sendfile(out, in, nullptr, kCopyChunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return StatusOf(errno);
+    }
+    if (n == 0) return IoStatus::kOk;
+  }
+}
+
+IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size);
+
 IoStatus CopyData(int in, int out) {
+  if (!OnFuse(out)) return CopyInKernel(in, out);
   AlignedBuffer buffer(kCopyChunk);
   if (!buffer.data) return IoStatus::kFailed;
   char* bytes = static_cast<char*>(buffer.data);
-  bool direct = OnFuse(out) && ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
+  bool direct = ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
   for (;;) {
     ssize_t n = ReadFull(in, bytes, kCopyChunk);
     if (n < 0) return IoStatus::kFailed;
     if (n == 0) return IoStatus::kOk;
-    size_t size = static_cast<size_t>(n);
-    if (direct && size % kDirectAlign != 0) {
-      // Direct writes need whole blocks: the aligned part still goes direct, and only the
-      // file's last partial block goes through the cache.
-      size_t aligned = size - size % kDirectAlign;
-      if (IoStatus status = WriteAll(out, bytes, aligned); status != IoStatus::kOk) return status;
-      ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_DIRECT);
-      direct = false;
-      bytes += aligned;
-      size -= aligned;
+    if (IoStatus status = WriteChunk(out, direct, bytes, static_cast<size_t>(n));
+        status != IoStatus::kOk) {
+      return status;
     }
-    if (IoStatus status = WriteAll(out, bytes, size); status != IoStatus::kOk) return status;
-    bytes = static_cast<char*>(buffer.data);
   }
 }
 
@@ -181,7 +191,71 @@ bool EmptyDirectoryAt(int dir_fd) {
   return all_gone;
 }
 
+// Writes `data` to `out`, direct where it is on FUSE; `data` must stay at block boundaries.
+IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
+  if (direct && size % kDirectAlign != 0) {
+    size_t aligned = size - size % kDirectAlign;
+    if (IoStatus status = WriteAll(out, data, aligned); status != IoStatus::kOk) return status;
+    ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_DIRECT);
+    direct = false;
+    data += aligned;
+    size -= aligned;
+  }
+  return WriteAll(out, data, size);
+}
+
 }  // namespace
+
+bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern,
+                       uint64_t& size) {
+  if (Unusable(path) || unit == 0) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::vector<char> buffer(unit * 1024);
+  pattern.clear();
+  size = 0;
+  bool repeating = true;
+  for (ssize_t n; repeating && (n = ReadFull(fd, buffer.data(), buffer.size())) > 0;) {
+    if (pattern.empty()) {
+      if (static_cast<size_t>(n) < unit) repeating = false;
+      pattern.assign(buffer.data(), std::min(unit, static_cast<size_t>(n)));
+    }
+    for (size_t at = 0; repeating && at < static_cast<size_t>(n); at += unit) {
+      size_t length = std::min(unit, static_cast<size_t>(n) - at);
+      repeating = length == unit && std::memcmp(buffer.data() + at, pattern.data(), unit) == 0;
+    }
+    size += static_cast<uint64_t>(n);
+  }
+  ::close(fd);
+  return repeating && !pattern.empty();
+}
+
+IoStatus WriteRepeated(const std::string& path, std::string_view pattern, uint64_t size) {
+  if (Unusable(path) || pattern.empty()) return IoStatus::kFailed;
+  // A buffer that is a whole number of both patterns and direct-write blocks, so that every
+  // full buffer starts at the pattern's beginning and at a block boundary.
+  size_t base = std::lcm(pattern.size(), kDirectAlign);
+  bool alignable = base <= kCopyChunk;
+  if (!alignable) base = pattern.size();
+  size_t chunk = base;
+  while (chunk < kWriterBuffer) chunk += base;
+  size_t repeats = chunk / pattern.size();
+  AlignedBuffer buffer(chunk);
+  if (!buffer.data) return IoStatus::kFailed;
+  char* bytes = static_cast<char*>(buffer.data);
+  for (size_t i = 0; i < repeats; ++i) std::memcpy(bytes + i * pattern.size(), pattern.data(), pattern.size());
+  int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (out < 0) return StatusOf(errno);
+  bool direct =
+      alignable && OnFuse(out) && ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
+  IoStatus status = IoStatus::kOk;
+  for (uint64_t left = size; left > 0 && status == IoStatus::kOk;) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));
+    status = WriteChunk(out, direct, bytes, n);
+    left -= n;
+  }
+  return CloseChecked(out, status);
+}
 
 std::unique_ptr<FileWriter> CreateFileWriter(const std::string& path, IoStatus& status) {
   if (Unusable(path)) {

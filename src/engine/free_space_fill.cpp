@@ -92,9 +92,8 @@ class Fill {
     ++job_.state.WorkFileCount;
     std::string target =
         JoinPath(in_.work_folder, "000-ws" + std::to_string(copies_) + std::string(kCopyNameTail));
-    IoStatus status = repeating_
-                          ? job_.volumes.WriteRepetition(target, source_line_, source_size_)
-                          : job_.volumes.CopyFile(copy_source_, target);
+    IoStatus status = repeating_ ? job_.volumes.WriteRepetition(target, source_line_, source_size_)
+                                 : job_.volumes.CopyFile(copy_source_, target);
     if (status != IoStatus::kOk) return Phase::kFailed;
     if (!Report(CopyBytes())) return Phase::kFailed;
     if (free_ < kNoteBelow && job_.page.Label44.Caption().empty()) {

@@ -13,6 +13,12 @@ namespace nd::engine {
 namespace {
 
 constexpr uint64_t kFreeFloor = 50'000'000;
+// The free-space query costs about as much as creating an empty file. A reading well above
+// the floor stays good for the next few files, since none of them can take more than
+// kMostPerFile bytes (a large cluster and its directory entry); the query runs again after
+// kRecheckEvery files, and before every file once the floor is that close.
+constexpr uint64_t kMostPerFile = 128 * 1024;
+constexpr int64_t kRecheckEvery = 16;
 constexpr double kRemovableFullSize = 33'000'000'000.0;
 
 std::string Digits100() {
@@ -60,17 +66,25 @@ void SmallFilePass(JobEnvironment& job, const SubStepInput& in) {
   job.page.Label44.SetCaption(LookupText(job.context.language, "VERSION3", "MAYBESLOW"));
   LetUpdate(job);
   std::string folder = in.work_folder;
+  uint64_t last_free = 0;
+  int64_t since_query = kRecheckEvery;
   for (int64_t i = 0; i <= n; ++i) {
     if (ClockTick(job, 1)) {
       if (bar.Max() >= static_cast<double>(i)) bar.SetValue(static_cast<double>(i));
       LetUpdate(job);
     }
-    bool failed = false;
-    if (GetFreeSpace(job, in.drive_letter, &failed) < kFreeFloor) {
-      if (failed) job.state.WorkStatus = kStatusSmallFilesFailed;
-      return;
+    uint64_t worst_case = static_cast<uint64_t>(since_query) * kMostPerFile;
+    if (since_query >= kRecheckEvery || last_free < kFreeFloor + worst_case + kMostPerFile) {
+      bool failed = false;
+      last_free = GetFreeSpace(job, in.drive_letter, &failed);
+      since_query = 0;
+      if (last_free < kFreeFloor) {
+        if (failed) job.state.WorkStatus = kStatusSmallFilesFailed;
+        return;
+      }
     }
     IoStatus status = job.volumes.WriteNewFile(JoinPath(folder, SmallFileName(i)), body);
+    ++since_query;
     if (status == IoStatus::kNoSpace) {
       MakeRoomForTheFill(job, in, i);
       return;

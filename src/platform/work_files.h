@@ -42,8 +42,7 @@ IoStatus CopyFileData(const std::string& from, const std::string& to);
 
 // True when `path` consists of whole repetitions of its first `unit` bytes; `pattern` gets
 // those bytes and `size` the file's length. Reads the file once.
-bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern,
-                       uint64_t& size);
+bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern, uint64_t& size);
 // Creates `path` anew holding `pattern` repeated to `size` bytes: the same bytes as a copy of
 // a file made that way, written straight from memory without reading the file again.
 IoStatus WriteRepeated(const std::string& path, std::string_view pattern, uint64_t size);

@@ -142,7 +142,8 @@ FreeSpaceProbe ProbeOf(const std::string& root, const MountRecord* mount,
 unsigned long FsidOf(const struct statvfs& st) { return st.f_fsid; }
 
 uint64_t WritableBytes(const struct statvfs& st, uint64_t reserved) {
-  if (::geteuid() != 0) return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+  static const bool root = ::geteuid() == 0;
+  if (!root) return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
   uint64_t free = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
   return free > reserved ? free - reserved : 0;
 }

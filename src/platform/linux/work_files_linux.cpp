@@ -6,9 +6,9 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -206,8 +206,7 @@ IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
 
 }  // namespace
 
-bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern,
-                       uint64_t& size) {
+bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern, uint64_t& size) {
   if (Unusable(path) || unit == 0) return false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -243,7 +242,8 @@ IoStatus WriteRepeated(const std::string& path, std::string_view pattern, uint64
   AlignedBuffer buffer(chunk);
   if (!buffer.data) return IoStatus::kFailed;
   char* bytes = static_cast<char*>(buffer.data);
-  for (size_t i = 0; i < repeats; ++i) std::memcpy(bytes + i * pattern.size(), pattern.data(), pattern.size());
+  for (size_t i = 0; i < repeats; ++i)
+    std::memcpy(bytes + i * pattern.size(), pattern.data(), pattern.size());
   int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (out < 0) return StatusOf(errno);
   bool direct =

@@ -87,7 +87,11 @@ std::vector<MountRecord> ParseMountInfo(std::string_view text) {
 }
 
 MountKind KindOf(const MountRecord& mount) {
+  // Read-only images of packages and containers live on loop devices too; nobody calls them
+  // volumes.
+  static const std::set<std::string> images = {"squashfs", "erofs", "overlay", "cramfs"};
   const std::string& type = mount.fs_type;
+  if (images.contains(type)) return MountKind::kNone;
   if (type == "tmpfs" || type == "ramfs") return MountKind::kRam;
   if (type == "iso9660" || type == "udf") return MountKind::kOptical;
   if (NetworkTypes().contains(type)) return MountKind::kNetwork;

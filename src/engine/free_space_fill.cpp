@@ -14,6 +14,10 @@ namespace nd::engine {
 namespace {
 
 constexpr uint64_t kSystemVolumeFloor = 500'000;
+constexpr uint64_t kSourceRecheckEvery = 64;
+// While the filesystem's pool is filled, each append waits for the device; a batch of lines
+// per append keeps those waits few.
+constexpr uint64_t kPoolBatchLines = 20;
 constexpr uint64_t kCopyMargin = 300'000;
 constexpr uint64_t kCopyMarginFromFine = 200'000;
 constexpr uint64_t kMediumFloor = 100'000;
@@ -105,8 +109,19 @@ class Fill {
 
   Phase AppendUnit(const std::string& line, const char* name, Phase phase) {
     std::string path = JoinPath(in_.work_folder, name);
-    IoStatus status =
-        pool_ ? job_.volumes.AppendDurably(path, line) : job_.volumes.AppendToFile(path, line);
+    IoStatus status = IoStatus::kOk;
+    uint64_t written = line.size();
+    if (!pool_) {
+      status = job_.volumes.AppendToFile(path, line);
+    } else {
+      uint64_t room = free_ > kMediumFloor ? (free_ - kMediumFloor) / line.size() : 0;
+      uint64_t lines = std::clamp<uint64_t>(room, 1, kPoolBatchLines);
+      std::string batch;
+      batch.reserve(lines * line.size());
+      for (uint64_t i = 0; i < lines; ++i) batch += line;
+      written = batch.size();
+      status = job_.volumes.AppendDurably(path, batch);
+    }
     if (status == IoStatus::kFailed) return Phase::kFailed;
     if (status == IoStatus::kNoSpace) {
       // Full although the free space said otherwise: the rest is below the filesystem's
@@ -116,7 +131,7 @@ class Fill {
       job_.page.Label32.SetCaption(std::to_string(free_));
       return ceiling_;
     }
-    if (!Report(line.size())) return Phase::kFailed;
+    if (!Report(written)) return Phase::kFailed;
     if (Interrupted()) return Phase::kFinish;
     if (phase == Phase::kMedium) {
       if (free_ > threshold_ + kCopyMargin) return Limit(Phase::kCopy);
@@ -223,6 +238,8 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
     return;
   }
   const std::string& system_letter = job.context.env.system_drive_letter;
+  uint64_t last_free = 0;
+  uint64_t since_query = kSourceRecheckEvery - 1;
   for (uint64_t k = 1; k <= lines; ++k) {
     if (ClockTick(job, 0)) {
       if (bar.Max() >= bar.Value() + 1) bar.SetValue(bar.Value() + 1);
@@ -232,10 +249,16 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
       job.state.WorkStatus = kStatusCopySourceFailed;
       return;
     }
-    bool failed = false;
-    if (GetFreeSpace(job, system_letter, &failed) < kSystemVolumeFloor) {
-      if (failed) job.state.WorkStatus = kStatusCopySourceFailed;
-      break;
+    // As in the small-file pass, a reading well above the floor stays good for a few lines.
+    if (++since_query >= kSourceRecheckEvery ||
+        last_free < kSystemVolumeFloor + since_query * line.size()) {
+      bool failed = false;
+      last_free = GetFreeSpace(job, system_letter, &failed);
+      since_query = 0;
+      if (last_free < kSystemVolumeFloor) {
+        if (failed) job.state.WorkStatus = kStatusCopySourceFailed;
+        break;
+      }
     }
     WaitWhilePaused(job, in.step);
     if (job.state.StopRequested) break;

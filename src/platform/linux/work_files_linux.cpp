@@ -104,6 +104,10 @@ IoStatus CopyInKernel(int in, int out) {
 
 IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size);
 
+// Lets the device start on a finished copy while the next one is written, so that little is
+// left to write back when the fill ends.
+void StartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
+
 IoStatus CopyData(int in, int out) {
   if (!OnFuse(out)) return CopyInKernel(in, out);
   AlignedBuffer buffer(kCopyChunk);
@@ -254,6 +258,7 @@ IoStatus WriteRepeated(const std::string& path, std::string_view pattern, uint64
     status = WriteChunk(out, direct, bytes, n);
     left -= n;
   }
+  StartWriteBack(out);
   return CloseChecked(out, status);
 }
 
@@ -295,6 +300,7 @@ IoStatus CopyFileData(const std::string& from, const std::string& to) {
     return status;
   }
   IoStatus status = CopyData(in, out);
+  StartWriteBack(out);
   ::close(in);
   return CloseChecked(out, status);
 }

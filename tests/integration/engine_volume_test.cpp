@@ -232,6 +232,20 @@ TEST(RealVolumes, FullInodeTableEndsTheSmallFilePassAndTheFillStillRuns) {
   EXPECT_FALSE(fs::exists(volume.MountPoint() + "/NDRF_temp"));
 }
 
+TEST(RealVolumes, RamDiskIsListedAsSuchAndNeverCleaned) {
+  ScratchVolume volume(ScratchVolume::Kind::kTmpfs, 64ull << 20);
+  NEED_VOLUME(volume);
+  RealJob job(volume.MountPoint());
+  ASSERT_EQ(job.letter.size(), 1u);
+  std::vector<VolumeInfo> volumes = job.access.Volumes();
+  ASSERT_EQ(volumes.size(), 1u);
+  EXPECT_EQ(volumes[0].DriveType, kDriveRamDisk);
+  EXPECT_EQ(volumes[0].FileSystem, "tmpfs");
+  job.Run(2);
+  EXPECT_EQ(job.state.WorkStatus, kStatusPreparationFailed);
+  EXPECT_FALSE(fs::exists(volume.MountPoint() + "/NDRF_temp"));
+}
+
 TEST(RealVolumes, ReadOnlyVolumeFailsItsPreparation) {
   ScratchVolume volume(ScratchVolume::Kind::kExt4, 32ull << 20);
   NEED_VOLUME(volume);

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/context.h"
+#include "localisation/context.h"
 #include "shell/stored_language.h"
 #include "system/settings_keys.h"
 

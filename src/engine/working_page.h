@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "engine/volume_access.h"
-#include "shell/context.h"
+#include "localisation/context.h"
 #include "system/scramble.h"
 #include "ui/basic_controls.h"
 #include "ui/choice_controls.h"

@@ -2,7 +2,7 @@
 // its file is there, else English. Nothing is written.
 #pragma once
 
-#include "shell/context.h"
+#include "localisation/context.h"
 
 namespace nd {
 

@@ -9,7 +9,7 @@
 #include "engine/progress.h"
 #include "engine/working_page_form.h"
 #include "fake_volume.h"
-#include "shell/context.h"
+#include "localisation/context.h"
 #include "test_support.h"
 #include "ui/scripted_host.h"
 

@@ -43,10 +43,12 @@ std::vector<VolumeInfo> EnumerateVolumes();
 // The folder at which volume `letter` is mounted; empty when no volume has that letter.
 std::string VolumeRoot(std::string_view letter);
 
-// The bytes the running user can really still write on volume `letter`: for ext4 as root the
-// filesystem's reserved clusters are left out, for an ordinary user the root reserve too.
-// nullopt when the letter is unknown, the query fails, or another filesystem is now mounted
-// where the volume was (it vanished).
+// The bytes the running user can really still write on volume `letter`: on ext2/3/4 those who
+// may use the root reserve (its resuid or resgid, usually root, or CAP_SYS_RESOURCE) get it,
+// less the filesystem's reserved clusters; everybody else, and every other filesystem, gets
+// what statvfs calls available. Costs one statvfs (and a geteuid on ext2/3/4). nullopt when the
+// letter is unknown, the query fails, or another filesystem is now mounted where the volume was
+// (it vanished).
 std::optional<uint64_t> FreeSpace(std::string_view letter);
 
 // ext4 keeps a pool of clusters (up to 16 MiB) for its own use that nobody may write, so the

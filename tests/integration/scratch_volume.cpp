@@ -1,16 +1,19 @@
 #include "integration/scratch_volume.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+extern char** environ;
 
 namespace nd::test {
 namespace {
@@ -29,34 +32,59 @@ std::string Trim(std::string text) {
   return text;
 }
 
+// Starts `argv` with stdin and stderr on /dev/null and stdout on `stdout_fd` (or /dev/null).
+pid_t Spawn(const std::vector<std::string>& argv, int stdout_fd) {
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
+  ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (stdout_fd >= 0) {
+    ::posix_spawn_file_actions_adddup2(&actions, stdout_fd, 1);
+  } else {
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  }
+  ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  if (::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  ::posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+bool Exited(pid_t pid, std::chrono::milliseconds patience) {
+  auto end = std::chrono::steady_clock::now() + patience;
+  int status = 0;
+  for (;;) {
+    pid_t result = ::waitpid(pid, &status, WNOHANG);
+    if (result == pid || result < 0) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 }  // namespace
 
 int ScratchVolume::Run(const std::vector<std::string>& argv, std::string* output) {
   int pipe_fds[2] = {-1, -1};
-  if (output && ::pipe(pipe_fds) != 0) return -1;
-  pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    int null_fd = ::open("/dev/null", O_RDWR);
-    ::dup2(output ? pipe_fds[1] : null_fd, 1);
-    ::dup2(null_fd, 2);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
+  if (output && ::pipe2(pipe_fds, O_CLOEXEC) != 0) return -1;
+  pid_t pid = Spawn(argv, output ? pipe_fds[1] : -1);
   if (output) {
     ::close(pipe_fds[1]);
     char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
+    for (ssize_t n; pid > 0 && (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) {
       output->append(buffer, static_cast<size_t>(n));
     }
     ::close(pipe_fds[0]);
   }
   int status = 0;
-  if (::waitpid(pid, &status, 0) < 0) return -1;
+  if (pid <= 0 || ::waitpid(pid, &status, 0) < 0) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::unique_ptr<ScratchVolume> ScratchVolume::Make(Kind kind, uint64_t size_bytes,
+                                                   const Options& options) {
+  return std::make_unique<ScratchVolume>(kind, size_bytes, options);
 }
 
 ScratchVolume::ScratchVolume(Kind kind, uint64_t size_bytes, const Options& options) {
@@ -74,13 +102,14 @@ ScratchVolume::ScratchVolume(Kind kind, uint64_t size_bytes, const Options& opti
   ::chmod(folder_.c_str(), 0755);
   mount_point_ = folder_ + "/mnt";
   image_ = folder_ + "/volume.img";
-  fs::create_directory(mount_point_);
-  if (!Make(kind, size_bytes, options) && skip_reason_.empty()) {
+  std::error_code ec;
+  fs::create_directory(mount_point_, ec);
+  if (!Create(kind, size_bytes, options) && skip_reason_.empty()) {
     skip_reason_ = "could not create the scratch volume";
   }
 }
 
-bool ScratchVolume::Make(Kind kind, uint64_t size_bytes, const Options& options) {
+bool ScratchVolume::Create(Kind kind, uint64_t size_bytes, const Options& options) {
   if (kind == Kind::kTmpfs) {
     mounted_ = Run({"mount", "-t", "tmpfs", "-o", "size=" + std::to_string(size_bytes),
                     "nulldrift-scratch", mount_point_}) == 0;
@@ -92,53 +121,59 @@ bool ScratchVolume::Make(Kind kind, uint64_t size_bytes, const Options& options)
     skip_reason_ = "needs " + mkfs + (kind == Kind::kNtfs ? " and ntfs-3g" : "") + " and losetup";
     return false;
   }
-  { std::ofstream create(image_); }
-  fs::resize_file(image_, size_bytes);
-  std::vector<std::string> format = {mkfs};
-  if (kind == Kind::kExt4) {
-    format.insert(format.end(), {"-q", "-F"});
-    if (options.inodes) format.insert(format.end(), {"-N", std::to_string(options.inodes)});
-  } else {
-    format.insert(format.end(), {"-Q", "-F"});
-  }
-  if (!options.label.empty()) format.insert(format.end(), {"-L", options.label});
-  format.push_back(image_);
-  if (Run(format) != 0) return false;
+  if (!Format(kind, size_bytes, options)) return false;
   std::string device;
   if (Run({"losetup", "--find", "--show", image_}, &device) != 0) return false;
   device_ = Trim(device);
+  if (kind == Kind::kNtfs) return MountNtfs();
+  mounted_ = Run({"mount", "-t", "ext4", device_, mount_point_}) == 0;
+  return mounted_;
+}
+
+bool ScratchVolume::Format(Kind kind, uint64_t size_bytes, const Options& options) {
+  std::error_code ec;
+  { std::ofstream create(image_); }
+  fs::resize_file(image_, size_bytes, ec);
+  if (ec) return false;
+  std::vector<std::string> format;
   if (kind == Kind::kExt4) {
-    mounted_ = Run({"mount", device_, mount_point_}) == 0;
-    return mounted_;
+    format = {"mkfs.ext4", "-q", "-F"};
+    if (options.inodes) format.insert(format.end(), {"-N", std::to_string(options.inodes)});
+    if (options.reserved_percent >= 0) {
+      format.insert(format.end(), {"-m", std::to_string(options.reserved_percent)});
+    }
+  } else {
+    format = {"mkntfs", "-Q", "-F"};
   }
-  fuse_pid_ = ::fork();
-  if (fuse_pid_ == 0) {
-    int null_fd = ::open("/dev/null", O_RDWR);
-    ::dup2(null_fd, 1);
-    ::dup2(null_fd, 2);
-    ::execlp("ntfs-3g", "ntfs-3g", "-o", "no_detach", device_.c_str(), mount_point_.c_str(),
-             static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  if (!options.label.empty()) format.insert(format.end(), {"-L", options.label});
+  format.insert(format.end(), options.mkfs_args.begin(), options.mkfs_args.end());
+  format.push_back(image_);
+  return Run(format) == 0;
+}
+
+// ntfs-3g stays in the foreground as our child, so that we know whom to wait for.
+bool ScratchVolume::MountNtfs() {
+  fuse_pid_ = Spawn({"ntfs-3g", "-o", "no_detach", device_, mount_point_}, -1);
   mounted_ = fuse_pid_ > 0 && WaitForMount();
   return mounted_;
 }
 
 bool ScratchVolume::Mounted() const {
   std::ifstream table("/proc/self/mountinfo");
-  std::string needle = " " + mount_point_ + " ";
   for (std::string line; std::getline(table, line);) {
-    if (line.find(needle) != std::string::npos) return true;
+    std::istringstream fields(line);
+    std::string id, parent, dev, root, point;
+    if (fields >> id >> parent >> dev >> root >> point && point == mount_point_) return true;
   }
   return false;
 }
 
 bool ScratchVolume::WaitForMount() const {
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 200; ++i) {
     if (Mounted()) return true;
     int status = 0;
     if (::waitpid(fuse_pid_, &status, WNOHANG) == fuse_pid_) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
   return false;
 }
@@ -147,29 +182,37 @@ bool ScratchVolume::RemountReadOnly() {
   return mounted_ && Run({"mount", "-o", "remount,ro", mount_point_}) == 0;
 }
 
-bool ScratchVolume::Unmount() {
-  if (!mounted_) return true;
-  ::sync();
-  bool ok = Run({"umount", mount_point_}) == 0 || Run({"umount", "-l", mount_point_}) == 0;
-  mounted_ = !ok;
-  if (fuse_pid_ > 0) {
-    int status = 0;
-    for (int i = 0; i < 100 && ::waitpid(fuse_pid_, &status, WNOHANG) == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+// After the unmount ntfs-3g ends by itself; one that hangs or never mounted is told to go.
+void ScratchVolume::StopFuse() {
+  if (fuse_pid_ <= 0) return;
+  if (!Exited(fuse_pid_, std::chrono::seconds(5))) {
+    ::kill(fuse_pid_, SIGTERM);
+    if (!Exited(fuse_pid_, std::chrono::seconds(5))) {
+      ::kill(fuse_pid_, SIGKILL);
+      ::waitpid(fuse_pid_, nullptr, 0);
     }
-    if (::waitpid(fuse_pid_, &status, WNOHANG) == 0) {
-      ::kill(fuse_pid_, SIGTERM);
-      ::waitpid(fuse_pid_, &status, 0);
-    }
-    fuse_pid_ = -1;
   }
-  return ok;
+  fuse_pid_ = -1;
+}
+
+bool ScratchVolume::Unmount() {
+  bool ok = true;
+  if (!mount_point_.empty() && (mounted_ || Mounted())) {
+    ok = Run({"umount", mount_point_}) == 0 ||
+         (fuse_pid_ > 0 && Run({"fusermount", "-u", mount_point_}) == 0);
+    // A busy volume still leaves the tree now; the kernel lets go of it when it is idle.
+    if (!ok) Run({"umount", "-l", mount_point_});
+  }
+  StopFuse();
+  mounted_ = !mount_point_.empty() && Mounted();
+  return ok && !mounted_;
 }
 
 ScratchVolume::~ScratchVolume() {
   Unmount();
   if (!device_.empty()) Run({"losetup", "-d", device_});
-  if (!folder_.empty()) {
+  // Never delete through a mount that is still there: that would be the volume's contents.
+  if (!folder_.empty() && !Mounted()) {
     std::error_code ec;
     fs::remove_all(folder_, ec);
   }

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,18 @@ namespace nd::test {
 struct ScratchVolumeOptions {
   uint64_t inodes = 0;  // ext4: the size of the inode table; 0 for mkfs's choice
   std::string label;
+  int reserved_percent = -1;           // ext4: the root reserve; -1 for mkfs's 5 %
+  std::vector<std::string> mkfs_args;  // anything else for mkfs, e.g. {"-b", "4096"}
 };
 
 class ScratchVolume {
  public:
   enum class Kind { kExt4, kNtfs, kTmpfs };
   using Options = ScratchVolumeOptions;
+
+  // Never null; check Ready() and skip with SkipReason() when it is not.
+  static std::unique_ptr<ScratchVolume> Make(Kind kind, uint64_t size_bytes,
+                                             const Options& options = {});
 
   ScratchVolume(Kind kind, uint64_t size_bytes, const Options& options = {});
   ~ScratchVolume();
@@ -30,7 +37,7 @@ class ScratchVolume {
   bool Ready() const { return skip_reason_.empty(); }
   const std::string& SkipReason() const { return skip_reason_; }
   const std::string& MountPoint() const { return mount_point_; }
-  const std::string& Device() const { return device_; }
+  const std::string& Device() const { return device_; }  // empty for tmpfs
   const std::string& Image() const { return image_; }
 
   bool RemountReadOnly();
@@ -41,9 +48,12 @@ class ScratchVolume {
   static int Run(const std::vector<std::string>& argv, std::string* output = nullptr);
 
  private:
-  bool Make(Kind kind, uint64_t size_bytes, const Options& options);
+  bool Create(Kind kind, uint64_t size_bytes, const Options& options);
+  bool Format(Kind kind, uint64_t size_bytes, const Options& options);
+  bool MountNtfs();
   bool WaitForMount() const;
   bool Mounted() const;
+  void StopFuse();
 
   std::string skip_reason_;
   std::string folder_;

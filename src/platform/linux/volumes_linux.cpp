@@ -2,12 +2,14 @@
 // links or the device's own first bytes; free space through statvfs.
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -20,6 +22,7 @@
 namespace nd::platform {
 namespace {
 
+using internal::DeviceFacts;
 using internal::MountKind;
 using internal::MountRecord;
 
@@ -29,7 +32,10 @@ constexpr const char* kMountsVariable = "NULLDRIFT_MOUNTS";
 // every small file costs one statvfs and nothing more.
 struct FreeSpaceProbe {
   std::string root;
-  unsigned long fsid = 0;
+  uint64_t fsid = 0;
+  uint64_t total_bytes = 0;   // tells filesystems apart where statvfs gives no fsid (FUSE)
+  bool root_reserve = false;  // ext2/3/4: the privileged may write the blocks kept for root
+  internal::ReserveOwners reserve_owners;
   uint64_t reserved_bytes = 0;  // ext4's reserved clusters, which not even root may write
   std::string reserve_file;     // where ext4 shows that pool; empty elsewhere
   uint64_t cluster_bytes = 0;
@@ -45,13 +51,50 @@ std::string ReadSmallFile(const std::string& path) {
   return text;
 }
 
-std::string RealPath(const std::string& path) {
-  char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+bool IsExtFamily(const std::string& fs_type) {
+  return fs_type == "ext2" || fs_type == "ext3" || fs_type == "ext4";
 }
 
-// The block device behind a mount: the mount's own numbers, or, for FUSE block filesystems
-// such as ntfs-3g whose numbers are anonymous, the numbers of its source device.
+bool HasSysResourceCapability() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  return ::syscall(SYS_capget, &header, data) == 0 &&
+         (data[CAP_TO_INDEX(CAP_SYS_RESOURCE)].effective & CAP_TO_MASK(CAP_SYS_RESOURCE));
+}
+
+bool InGroup(gid_t gid) {
+  if (::getegid() == gid) return true;
+  gid_t groups[256];
+  int count = ::getgroups(256, groups);
+  return count > 0 && std::find(groups, groups + count, gid) != groups + count;
+}
+
+// ext4 lets into its root reserve whoever is its resuid (root unless the volume names another
+// user), the members of its resgid unless that is root's group, and the holders of
+// CAP_SYS_RESOURCE. Not every root holds that capability: container runtimes drop it. The
+// answer is kept while the effective user stays the same, so that the query before every small
+// file adds one geteuid at most; a child that gives up root gets a fresh answer.
+bool MayUseRootReserve(const internal::ReserveOwners& owners) {
+  static std::mutex mutex;
+  static long known_euid = -1;
+  static internal::ReserveOwners known_owners;
+  static bool known_answer = false;
+  long euid = static_cast<long>(::geteuid());
+  std::lock_guard<std::mutex> lock(mutex);
+  if (euid == known_euid && owners.uid == known_owners.uid && owners.gid == known_owners.gid) {
+    return known_answer;
+  }
+  known_answer = static_cast<unsigned long>(euid) == owners.uid ||
+                 (owners.gid != 0 && InGroup(owners.gid)) || HasSysResourceCapability();
+  known_euid = euid;
+  known_owners = owners;
+  return known_answer;
+}
+
+// The block device behind a mount: its source when that is a device node (ntfs-3g's fuseblk,
+// btrfs whose table numbers are anonymous), else the numbers of the mount table.
 bool BlockDevice(const MountRecord& mount, unsigned& major_out, unsigned& minor_out) {
   struct stat st {};
   if (::stat(mount.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
@@ -64,42 +107,54 @@ bool BlockDevice(const MountRecord& mount, unsigned& major_out, unsigned& minor_
   return mount.major != 0;
 }
 
-int BlockDriveType(unsigned major_number, unsigned minor_number) {
-  std::string sys = RealPath("/sys/dev/block/" + std::to_string(major_number) + ":" +
-                             std::to_string(minor_number));
+// Where sysfs shows the device, e.g. /sys/devices/virtual/block/loop0.
+std::string SysfsDevice(unsigned major_number, unsigned minor_number) {
+  return CanonicalPath("/sys/dev/block/" + std::to_string(major_number) + ":" +
+                       std::to_string(minor_number));
+}
+
+int BlockDriveType(const std::string& sys) {
   if (sys.empty()) return kDriveFixed;
+  // Removability is a property of the whole disk, not of its partitions.
   std::string disk = IsRegularFile(sys + "/partition") ? sys.substr(0, sys.rfind('/')) : sys;
-  std::string name = disk.substr(disk.rfind('/') + 1);
-  if (name.rfind("sr", 0) == 0) return kDriveCdRom;
+  if (BaseName(disk).rfind("sr", 0) == 0) return kDriveCdRom;
   if (ReadSmallFile(disk + "/removable") == "1" || disk.find("/usb") != std::string::npos) {
     return kDriveRemovable;
   }
   return kDriveFixed;
 }
 
-std::string ReadDeviceStart(const std::string& device) {
-  std::string bytes(4096, '\0');
+std::string ReadDeviceBytes(const std::string& device, uint64_t offset, size_t size) {
   int fd = ::open(device.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {};
-  ssize_t n = ::pread(fd, bytes.data(), bytes.size(), 0);
+  std::string bytes(size, '\0');
+  struct stat st {};
+  bool ok =
+      ::fstat(fd, &st) == 0 && S_ISBLK(st.st_mode) &&
+      ::pread(fd, bytes.data(), size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
   ::close(fd);
-  if (n < 2048) return {};
-  bytes.resize(static_cast<size_t>(n));
-  return bytes;
+  return ok ? bytes : std::string();
+}
+
+// What the device's first bytes say, when we may read them (root, or the disk group).
+DeviceFacts ReadDeviceFacts(const std::string& device) {
+  DeviceFacts facts = internal::DecodeDeviceStart(ReadDeviceBytes(device, 0, 4096));
+  if (facts.file_system == "NTFS" && facts.ntfs_record_bytes != 0) {
+    facts.label = internal::DecodeNtfsVolumeRecord(
+        ReadDeviceBytes(device, facts.ntfs_volume_record, facts.ntfs_record_bytes));
+  }
+  return facts;
 }
 
 // The name of the link in /dev/disk/<folder> that points at `device`.
 std::string UdevLinkName(const std::string& folder, const std::string& device) {
-  std::string target = RealPath(device);
+  std::string target = CanonicalPath(device);
+  DIR* dir = target.empty() ? nullptr : ::opendir(("/dev/disk/" + folder).c_str());
+  if (!dir) return {};
   std::string result;
-  DIR* dir = ::opendir(("/dev/disk/" + folder).c_str());
-  if (!dir || target.empty()) {
-    if (dir) ::closedir(dir);
-    return result;
-  }
   while (dirent* entry = ::readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
-    if (RealPath("/dev/disk/" + folder + "/" + entry->d_name) == target) {
+    if (CanonicalPath("/dev/disk/" + folder + "/" + entry->d_name) == target) {
       result = entry->d_name;
       break;
     }
@@ -108,21 +163,17 @@ std::string UdevLinkName(const std::string& folder, const std::string& device) {
   return result;
 }
 
+// udev's record of the device's filesystem, readable by everybody: names ntfs-3g's volumes
+// when the device itself is closed to the user.
 std::string UdevFsType(unsigned major_number, unsigned minor_number) {
   std::string data;
   ReadFileBytes(
       "/run/udev/data/b" + std::to_string(major_number) + ":" + std::to_string(minor_number), data);
-  size_t at = data.find("E:ID_FS_TYPE=");
+  const std::string key = "E:ID_FS_TYPE=";
+  size_t at = data.find(key);
   if (at == std::string::npos) return {};
-  at += 13;
+  at += key.size();
   return data.substr(at, data.find('\n', at) - at);
-}
-
-std::string ReservedClustersFile(const MountRecord& mount) {
-  if (mount.fs_type != "ext4" && mount.fs_type != "ext3" && mount.fs_type != "ext2") return {};
-  std::string device = RealPath(mount.source);
-  std::string file = "/sys/fs/ext4/" + device.substr(device.rfind('/') + 1) + "/reserved_clusters";
-  return IsRegularFile(file) ? file : std::string();
 }
 
 uint64_t ReadClusters(const std::string& file) {
@@ -130,183 +181,249 @@ uint64_t ReadClusters(const std::string& file) {
   return std::strtoull(ReadSmallFile(file).c_str(), nullptr, 10);
 }
 
-// Clusters are blocks unless the filesystem uses bigalloc, which is rare enough to ignore.
-FreeSpaceProbe ProbeOf(const std::string& root, const MountRecord* mount,
-                       const struct statvfs& st) {
-  FreeSpaceProbe probe{root, st.f_fsid, 0, {}, st.f_frsize};
-  if (mount) probe.reserve_file = ReservedClustersFile(*mount);
-  probe.reserved_bytes = ReadClusters(probe.reserve_file) * probe.cluster_bytes;
+bool SameFilesystem(const FreeSpaceProbe& probe, const struct statvfs& st) {
+  if (probe.fsid != 0) return st.f_fsid == probe.fsid;
+  return static_cast<uint64_t>(st.f_blocks) * st.f_frsize == probe.total_bytes;
+}
+
+// ext4 counts its reserved clusters as free (f_bfree) although nobody may write them, and
+// leaves them and the root reserve out of f_bavail. Elsewhere f_bavail is the honest answer:
+// btrfs's f_bfree counts raw device space that its profiles cannot fill. ntfs-3g reports the
+// same free clusters in both and all of them can be written into a file that exists already;
+// creating a file may first take a few clusters for the MFT.
+uint64_t WritableBytes(const FreeSpaceProbe& probe, const struct statvfs& st) {
+  if (!probe.root_reserve || !MayUseRootReserve(probe.reserve_owners)) {
+    return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+  }
+  uint64_t free = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
+  return free > probe.reserved_bytes ? free - probe.reserved_bytes : 0;
+}
+
+FreeSpaceProbe ProbeOf(const std::string& root, const struct statvfs& st) {
+  FreeSpaceProbe probe;
+  probe.root = root;
+  probe.fsid = st.f_fsid;
+  probe.total_bytes = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
+  probe.cluster_bytes = st.f_frsize;
   return probe;
 }
 
-unsigned long FsidOf(const struct statvfs& st) { return st.f_fsid; }
-
-uint64_t WritableBytes(const struct statvfs& st, uint64_t reserved) {
-  static const bool root = ::geteuid() == 0;
-  if (!root) return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
-  uint64_t free = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
-  return free > reserved ? free - reserved : 0;
+// The ext4 pool lives in /sys/fs/ext4/<kernel device name>. Its clusters are blocks unless the
+// filesystem uses bigalloc; the superblock tells the cluster size when we may read it, else
+// the block size stands in (an underestimate of the pool with bigalloc).
+void AddExtReserve(FreeSpaceProbe& probe, const MountRecord& mount, const std::string& sys,
+                   const DeviceFacts& facts) {
+  probe.root_reserve = true;
+  probe.reserve_owners = internal::ParseReserveOwners(mount.super_options);
+  if (facts.cluster_bytes != 0) probe.cluster_bytes = facts.cluster_bytes;
+  std::string file = "/sys/fs/ext4/" + BaseName(sys) + "/reserved_clusters";
+  if (sys.empty() || !IsRegularFile(file)) return;
+  probe.reserve_file = file;
+  probe.reserved_bytes = ReadClusters(file) * probe.cluster_bytes;
 }
 
-void FillDetails(VolumeInfo& info, const MountRecord& mount, const struct statvfs& st) {
-  MountKind kind = internal::KindOf(mount);
-  info.FileSystem = mount.fs_type;
-  info.SerialNumber = static_cast<int32_t>(static_cast<uint32_t>(st.f_fsid) ^
-                                           static_cast<uint32_t>(uint64_t{st.f_fsid} >> 32));
-  if (kind == MountKind::kRam) info.DriveType = kDriveRamDisk;
-  if (kind == MountKind::kOptical) info.DriveType = kDriveCdRom;
-  if (kind == MountKind::kNetwork) info.DriveType = kDriveNetwork;
-  if (kind != MountKind::kBlock) return;
+std::optional<int32_t> SerialFromLinks(const std::string& device) {
+  return internal::SerialFromUuid(UdevLinkName("by-uuid", device));
+}
+
+// Type, name, label and serial of a volume on a block device.
+void DescribeBlock(VolumeInfo& info, FreeSpaceProbe& probe, const MountRecord& mount) {
   unsigned major_number = 0;
   unsigned minor_number = 0;
-  if (!BlockDevice(mount, major_number, minor_number)) return;
-  info.DriveType = BlockDriveType(major_number, minor_number);
-  internal::DeviceFacts facts = internal::DecodeDeviceStart(ReadDeviceStart(mount.source));
-  std::string udev_type = UdevFsType(major_number, minor_number);
-  if (mount.fs_type == "ntfs" || mount.fs_type == "ntfs3" || facts.file_system == "NTFS" ||
-      (mount.fs_type == "fuseblk" && udev_type == "ntfs")) {
-    info.FileSystem = "NTFS";
-  } else if (mount.fs_type == "vfat" || mount.fs_type == "msdos") {
-    info.FileSystem = facts.file_system == "FAT" ? "FAT" : "FAT32";
-  } else if (mount.fs_type == "exfat") {
-    info.FileSystem = "exFAT";
+  bool known = BlockDevice(mount, major_number, minor_number);
+  std::string sys = known ? SysfsDevice(major_number, minor_number) : std::string();
+  info.DriveType = BlockDriveType(sys);
+  DeviceFacts facts = ReadDeviceFacts(mount.source);
+  if (facts.file_system.empty() && known) {
+    std::string udev_type = UdevFsType(major_number, minor_number);
+    if (udev_type == "ntfs") facts.file_system = "NTFS";
+    if (udev_type == "exfat") facts.file_system = "exFAT";
   }
+  info.FileSystem = internal::FileSystemName(mount.fs_type, facts);
+  bool trusted = internal::FactsDescribe(info.FileSystem, facts);
   std::string label = UdevLinkName("by-label", mount.source);
-  info.VolumeName = label.empty() ? facts.label : internal::DecodeUdevName(label);
-  bool fat_like = info.FileSystem == "NTFS" || info.FileSystem.rfind("FAT", 0) == 0 ||
-                  info.FileSystem == "exFAT";
-  std::optional<int32_t> serial = facts.serial;
-  if (!fat_like || !serial) {
-    if (auto from_uuid = internal::SerialFromUuid(UdevLinkName("by-uuid", mount.source))) {
-      serial = from_uuid;
-    }
-  }
+  info.VolumeName = !label.empty() ? internal::DecodeUdevName(label)
+                    : trusted      ? facts.label
+                                   : std::string();
+  // FAT and NTFS keep their serial in the boot sector; the others are known by their UUID.
+  bool boot_serial = trusted && facts.file_system != "ext" && facts.serial;
+  std::optional<int32_t> serial = boot_serial ? facts.serial : SerialFromLinks(mount.source);
+  if (!serial && trusted) serial = facts.serial;
   if (serial) info.SerialNumber = *serial;
+  if (IsExtFamily(mount.fs_type)) AddExtReserve(probe, mount, sys, trusted ? facts : DeviceFacts{});
 }
 
-VolumeInfo Describe(const internal::Lettered& entry,
-                    std::map<std::string, FreeSpaceProbe>& probes) {
+// One volume as the enumeration lists it, and what FreeSpace needs to know of it.
+VolumeInfo Describe(const MountRecord& mount, FreeSpaceProbe& probe) {
   VolumeInfo info;
-  info.DriveLetter = entry.letter;
-  info.RootPath = entry.mount.mount_point;
+  info.RootPath = mount.mount_point;
+  info.FileSystem = mount.fs_type;
   struct statvfs st {};
   info.IsReady = ::statvfs(info.RootPath.c_str(), &st) == 0;
   if (info.IsReady) {
     info.TotalSize = static_cast<double>(st.f_blocks) * static_cast<double>(st.f_frsize);
-    FreeSpaceProbe probe = ProbeOf(info.RootPath, &entry.mount, st);
-    info.AvailableSpace = WritableBytes(st, probe.reserved_bytes);
-    if (!entry.letter.empty()) probes[entry.letter] = probe;
+    info.SerialNumber = internal::FoldFsid(st.f_fsid);
+    probe = ProbeOf(info.RootPath, st);
+  } else {
+    probe.root = info.RootPath;
   }
-  FillDetails(info, entry.mount, st);
+  switch (internal::KindOf(mount)) {
+    case MountKind::kRam:
+      info.DriveType = kDriveRamDisk;
+      break;
+    case MountKind::kOptical:
+      info.DriveType = kDriveCdRom;
+      break;
+    case MountKind::kNetwork:
+      info.DriveType = kDriveNetwork;
+      break;
+    case MountKind::kBlock:
+      DescribeBlock(info, probe, mount);
+      break;
+    case MountKind::kNone:
+      break;
+  }
+  if (info.IsReady) info.AvailableSpace = WritableBytes(probe, st);
   return info;
 }
 
-// The device numbers of the folder that decides which volume is "C".
-bool SystemDevice(unsigned& major_number, unsigned& minor_number, std::string& folder) {
-  folder = GetSpecialFolder(SpecialFolder::kAppData);
+// The filesystem that holds the application-data folder: by its device numbers, or by path
+// where the filesystem gives its files numbers of their own (btrfs subvolumes).
+std::optional<MountRecord> SystemVolume(const std::vector<MountRecord>& mounts,
+                                        const std::vector<MountRecord>& volumes,
+                                        const std::string& app_data) {
   struct stat st {};
-  if (folder.empty() || ::stat(folder.c_str(), &st) != 0) return false;
-  major_number = ::major(st.st_dev);
-  minor_number = ::minor(st.st_dev);
-  return true;
+  if (app_data.empty() || ::stat(app_data.c_str(), &st) != 0) return std::nullopt;
+  for (const MountRecord& volume : volumes) {
+    if (volume.major == ::major(st.st_dev) && volume.minor == ::minor(st.st_dev)) return volume;
+  }
+  return internal::MountHolding(mounts, CanonicalPath(app_data));
 }
 
-}  // namespace
-
-std::vector<VolumeInfo> EnumerateVolumes() {
-  std::string table;
-  ReadFileBytes("/proc/self/mountinfo", table);
-  std::vector<MountRecord> mounts = internal::ParseMountInfo(table);
-  unsigned system_major = 0;
-  unsigned system_minor = 0;
-  std::string app_data;
-  bool have_system = SystemDevice(system_major, system_minor, app_data);
-
-  std::map<std::string, FreeSpaceProbe> probes;
-  // "C" always answers for the application-data volume, listed or not.
-  struct statvfs system_st {};
-  if (have_system && ::statvfs(app_data.c_str(), &system_st) == 0) {
-    FreeSpaceProbe probe = ProbeOf(app_data, nullptr, system_st);
-    for (const MountRecord& m : internal::SelectVolumes(mounts, std::nullopt)) {
-      if (m.major == system_major && m.minor == system_minor) {
-        probe = ProbeOf(m.mount_point, &m, system_st);
-      }
-    }
-    probes["C"] = probe;
+// "C" answers for the application-data volume even where the listing leaves it out.
+void ProbeUnlistedSystemVolume(const std::optional<MountRecord>& system,
+                               const std::string& app_data,
+                               std::map<std::string, FreeSpaceProbe>& probes) {
+  if (probes.contains("C")) return;
+  FreeSpaceProbe probe;
+  if (system && internal::KindOf(*system) != MountKind::kNone) {
+    Describe(*system, probe);
+  } else {
+    struct statvfs st {};
+    std::string root = system ? system->mount_point : app_data;
+    if (root.empty() || ::statvfs(root.c_str(), &st) != 0) return;
+    probe = ProbeOf(root, st);
   }
+  if (!probe.root.empty()) probes["C"] = probe;
+}
+
+std::vector<VolumeInfo> Enumerate() {
+  std::string table;
+  if (!ReadFileBytes("/proc/self/mountinfo", table)) return {};
+  std::vector<MountRecord> mounts = internal::ParseMountInfo(table);
+  std::string app_data = GetSpecialFolder(SpecialFolder::kAppData);
+  std::optional<MountRecord> system =
+      SystemVolume(mounts, internal::SelectVolumes(mounts, std::nullopt), app_data);
+  // Numbers no mount carries when the application-data volume is unknown.
+  unsigned system_major = system ? system->major : ~0u;
+  unsigned system_minor = system ? system->minor : ~0u;
 
   auto allowed = internal::ParseMountList(std::getenv(kMountsVariable));
+  std::map<std::string, FreeSpaceProbe> probes;
   std::vector<VolumeInfo> volumes;
-  for (const internal::Lettered& entry :
-       internal::AssignLetters(internal::SelectVolumes(mounts, allowed),
-                               have_system ? system_major : ~0u, system_minor)) {
-    VolumeInfo info = Describe(entry, probes);
+  for (internal::Lettered& entry : internal::AssignLetters(internal::SelectVolumes(mounts, allowed),
+                                                           system_major, system_minor)) {
+    FreeSpaceProbe probe;
+    VolumeInfo info = Describe(entry.mount, probe);
+    info.DriveLetter = entry.letter;
+    if (!entry.letter.empty()) probes[entry.letter] = std::move(probe);
     volumes.push_back(std::move(info));
   }
+  ProbeUnlistedSystemVolume(system, app_data, probes);
   std::lock_guard<std::mutex> lock(g_mutex);
   g_probes = std::move(probes);
   return volumes;
 }
 
-std::string VolumeRoot(std::string_view letter) {
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_probes.find(std::string(letter));
-    if (it != g_probes.end()) return it->second.root;
-  }
-  EnumerateVolumes();
+std::optional<FreeSpaceProbe> CachedProbe(const std::string& letter) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_probes.find(std::string(letter));
-  return it == g_probes.end() ? std::string() : it->second.root;
+  auto it = g_probes.find(letter);
+  if (it == g_probes.end()) return std::nullopt;
+  return it->second;
+}
+
+// The cached probe of `letter`, enumerating once when the letter is not known yet.
+std::optional<FreeSpaceProbe> ProbeFor(std::string_view letter) {
+  std::string key(letter);
+  if (auto probe = CachedProbe(key)) return probe;
+  Enumerate();
+  return CachedProbe(key);
+}
+
+}  // namespace
+
+std::vector<VolumeInfo> EnumerateVolumes() {
+  try {
+    return Enumerate();
+  } catch (...) {  // out of memory: no volumes rather than a crash
+    return {};
+  }
+}
+
+std::string VolumeRoot(std::string_view letter) {
+  try {
+    auto probe = ProbeFor(letter);
+    return probe ? probe->root : std::string();
+  } catch (...) {
+    return {};
+  }
 }
 
 std::optional<uint64_t> FreeSpace(std::string_view letter) {
-  FreeSpaceProbe probe;
-  {
-    std::unique_lock<std::mutex> lock(g_mutex);
-    auto it = g_probes.find(std::string(letter));
-    if (it == g_probes.end()) {
-      lock.unlock();
-      EnumerateVolumes();
-      lock.lock();
-      it = g_probes.find(std::string(letter));
-      if (it == g_probes.end()) return std::nullopt;
-    }
-    probe = it->second;
+  try {
+    auto probe = ProbeFor(letter);
+    struct statvfs st {};
+    if (!probe || ::statvfs(probe->root.c_str(), &st) != 0) return std::nullopt;
+    // Another filesystem answers where the volume was: it has been unmounted.
+    if (!SameFilesystem(*probe, st)) return std::nullopt;
+    return WritableBytes(*probe, st);
+  } catch (...) {
+    return std::nullopt;
   }
-  struct statvfs st {};
-  if (::statvfs(probe.root.c_str(), &st) != 0) return std::nullopt;
-  // Another filesystem answers where the volume was: it has been unmounted.
-  if (FsidOf(st) != probe.fsid) return std::nullopt;
-  return WritableBytes(st, probe.reserved_bytes);
 }
 
 std::optional<uint64_t> SetAsideReservedPool(std::string_view letter) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_probes.find(std::string(letter));
-  if (::geteuid() != 0 || it == g_probes.end() || it->second.reserve_file.empty()) {
+  try {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_probes.find(std::string(letter));
+    if (::geteuid() != 0 || it == g_probes.end() || it->second.reserve_file.empty()) {
+      return std::nullopt;
+    }
+    uint64_t clusters = ReadClusters(it->second.reserve_file);
+    if (clusters == 0 || !WriteWholeFile(it->second.reserve_file, "0\n")) return std::nullopt;
+    it->second.reserved_bytes = 0;
+    return clusters;
+  } catch (...) {
     return std::nullopt;
   }
-  uint64_t clusters = ReadClusters(it->second.reserve_file);
-  if (clusters == 0 || !WriteWholeFile(it->second.reserve_file, "0\n")) return std::nullopt;
-  it->second.reserved_bytes = 0;
-  return clusters;
 }
 
 void RestoreReservedPool(std::string_view letter, uint64_t clusters) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_probes.find(std::string(letter));
-  if (it == g_probes.end() || it->second.reserve_file.empty()) return;
-  WriteWholeFile(it->second.reserve_file, std::to_string(clusters) + "\n");
-  it->second.reserved_bytes = ReadClusters(it->second.reserve_file) * it->second.cluster_bytes;
+  try {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_probes.find(std::string(letter));
+    if (it == g_probes.end() || it->second.reserve_file.empty()) return;
+    WriteWholeFile(it->second.reserve_file, std::to_string(clusters) + "\n");
+    it->second.reserved_bytes = ReadClusters(it->second.reserve_file) * it->second.cluster_bytes;
+  } catch (...) {
+  }
 }
 
 bool FlushFileSystem(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = ::syncfs(fd) == 0;
-  ::close(fd);
-  return ok;
+  return ::close(fd) == 0 && ok;
 }
 
 }  // namespace nd::platform

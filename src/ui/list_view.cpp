@@ -15,6 +15,13 @@ void ListView::AddColumn(std::string header, int width) {
   Notify(Property::kColumns);
 }
 
+void ListView::SetColumnWidth(int column, int width) {
+  if (column < 0 || column >= static_cast<int>(columns_.size())) return;
+  if (columns_[column].width == width) return;
+  columns_[column].width = width;
+  Notify(Property::kColumns);
+}
+
 void ListView::Clear() {
   if (rows_.empty()) return;
   rows_.clear();

@@ -21,6 +21,8 @@ class ListView : public Control {
 
   void AddColumn(std::string header, int width);
   const std::vector<ListColumn>& Columns() const { return columns_; }
+  // Does nothing for a column that does not exist.
+  void SetColumnWidth(int column, int width);
 
   // Removes the rows; the columns stay.
   void Clear();

@@ -66,6 +66,8 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   uint64_t free_at_flush = 0;
   // Called before every write ("write", "append", "copy") and deletion ("delete").
   std::function<void(std::string_view op, const std::string& path)> on_op;
+  // Listed after D; only D can be cleaned.
+  std::vector<VolumeInfo> more_volumes;
   std::vector<std::string> appended;  // files appended to, in order of their first append
 
   // engine::VolumeAccess
@@ -73,7 +75,9 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     if (vanished) return {};
     VolumeInfo v = info_;
     v.AvailableSpace = Free();
-    return {v};
+    std::vector<VolumeInfo> all{v};
+    all.insert(all.end(), more_volumes.begin(), more_volumes.end());
+    return all;
   }
   std::optional<uint64_t> FreeSpace(std::string_view letter) override {
     ++free_queries;

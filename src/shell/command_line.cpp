@@ -1,0 +1,7 @@
+#include "shell/command_line.h"
+
+namespace nd::shell {
+
+bool RunCommandLineMode(wizard::Start& /*w*/) { return false; }
+
+}  // namespace nd::shell

@@ -1,0 +1,95 @@
+#include "wizard/option_pages.h"
+
+#include <string>
+
+#include "system/scramble.h"
+#include "system/settings_keys.h"
+
+namespace nd::wizard {
+namespace {
+
+ui::OptionButton* MethodButton(Start& w, int method) {
+  ui::OptionButton* buttons[] = {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5};
+  return method >= 1 && method <= 5 ? buttons[method - 1] : nullptr;
+}
+
+ui::OptionButton& OptionNumber(Start& w, int n) {
+  ui::OptionButton* buttons[] = {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5,
+                                 &w.Option6, &w.Option7, &w.Option8, &w.Option9, &w.Option10};
+  return *buttons[n - 1];
+}
+
+}  // namespace
+
+void Option_Click(Start& w, int n) {
+  if (n < 1 || n > 10 || !OptionNumber(w, n).Value()) return;
+  SettingsStore& store = w.svc.context.settings;
+  switch (n) {
+    case 6:
+      Save(store, settings::kSecurityWay, "");
+      break;
+    case 7:
+      Save(store, settings::kSecurityWay, "7");
+      break;
+    case 8:
+      Save(store, settings::kNtfsMode, "");
+      break;
+    case 9:
+      Save(store, settings::kNtfsMode, "2");
+      break;
+    case 10:
+      Save(store, settings::kNtfsMode, "3");
+      break;
+    default:
+      Save(store, settings::kSecurityMethod,
+           ScrambleText(std::to_string(n), settings::kMethodScrambleKey, w.svc.random));
+      break;
+  }
+}
+
+void Check3_Click(Start& w) {
+  Save(w.svc.context.settings, settings::kPlaySound, w.Check3.Value() != 0 ? "" : "NO");
+}
+
+void Check4_Click(Start& w) {
+  Save(w.svc.context.settings, settings::kEmptyBin, w.Check4.Value() != 0 ? "YES" : "");
+}
+
+void Check5_Click(Start& w) {
+  Save(w.svc.context.settings, settings::kPreventStandBy, w.Check5.Value() != 0 ? "" : "NO");
+}
+
+void Check6_Click(Start& w) { w.Check6.SetValue(0); }
+
+void RestoreModeAndWay(Start& w) {
+  const SettingsStore& store = w.svc.context.settings;
+  const std::string mode = Get(store, settings::kNtfsMode);
+  if (mode.empty()) w.Option8.SetValue(true);
+  if (mode == "2") w.Option9.SetValue(true);
+  if (mode == "3") w.Option10.SetValue(true);
+  const std::string way = Get(store, settings::kSecurityWay);
+  if (way.empty()) w.Option6.SetValue(true);
+  if (way == "7") w.Option7.SetValue(true);
+}
+
+void RestoreMethod(Start& w) {
+  w.Option2.SetValue(true);
+  std::string digit = UnscrambleText(Get(w.svc.context.settings, settings::kSecurityMethod),
+                                     settings::kMethodScrambleKey);
+  if (digit.size() == 1) {
+    if (ui::OptionButton* button = MethodButton(w, digit[0] - '0')) button->SetValue(true);
+  }
+}
+
+void RestoreChecks(Start& w) {
+  const SettingsStore& store = w.svc.context.settings;
+  if (Get(store, settings::kEmptyBin) == "YES") w.Check4.SetValue(1);
+  w.Check3.SetValue(Get(store, settings::kPlaySound).empty() ? 1 : 0);
+  w.Check5.SetValue(Get(store, settings::kPreventStandBy).empty() ? 1 : 0);
+  if (w.svc.power_hook == nullptr) {
+    w.Check5.SetValue(0);
+    w.Check5.SetEnabled(false);
+  }
+}
+
+}  // namespace nd::wizard

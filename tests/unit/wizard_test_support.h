@@ -1,0 +1,78 @@
+// The main window under the scripted host: scratch folders, English texts, the fake volume D,
+// and recorded sounds and power-off requests.
+#pragma once
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine_test_support.h"
+#include "shell/start_window.h"
+#include "shell/startup.h"
+#include "system/settings_keys.h"
+#include "wizard/start_form.h"
+
+namespace nd::test {
+
+inline constexpr uint64_t kWizardVolumeBytes = 40ull * 1024 * 1024;
+
+struct WizardRig {
+  WizardRig()
+      : context(ScratchContext(scratch)), volume(kWizardVolumeBytes, context.env.data_folder) {
+    context.env.program_folder = scratch / "program";
+    std::filesystem::create_directories(context.env.program_folder);
+    WriteFile(context.env.program_folder + "/program-back.jpg", "picture");
+    host.SetNow(std::chrono::system_clock::from_time_t(1'800'000'000));
+  }
+
+  // Creates the window and runs its start-up; `loaded` says whether it may be shown.
+  wizard::Start& Open() {
+    std::mt19937 generator(++opens);  // every start salts afresh
+    wizard::StartServices services{
+        context,
+        host,
+        volume,
+        [generator]() mutable { return std::uniform_real_distribution<double>(0, 1)(generator); },
+        standby_available ? &power_hook : nullptr,
+        [this](const std::string& path) { sounds.push_back(path); },
+        [this] { ++power_offs; },
+        [this](const std::string&) { return background_decodes; },
+        ""};
+    window = std::make_unique<wizard::Start>(std::move(services));
+    host.Attach(*window);
+    shell::WireStart(*window);
+    loaded = shell::Start_Load(*window);
+    return *window;
+  }
+
+  // Closes the window and opens a new one on the same settings: a restart of the program.
+  wizard::Start& Restart() {
+    window.reset();
+    return Open();
+  }
+
+  std::string Stored(const SettingKey& key) const { return Get(context.settings, key); }
+
+  ScratchFolder scratch;
+  Context context;
+  FakeVolumeAccess volume;
+  ui::ScriptedHost host;
+  std::vector<std::string> sounds;
+  int power_offs = 0;
+  bool background_decodes = true;
+  bool standby_available = false;
+  struct NoBlocker : platform::SleepBlocker {
+    bool Available() override { return true; }
+    bool IsOnMainsPower() override { return true; }
+    bool Block() override { return true; }
+    void Release() override {}
+    bool Blocking() const override { return false; }
+  } blocker;
+  engine::PowerHook power_hook{blocker};
+  std::unique_ptr<wizard::Start> window;
+  bool loaded = false;
+  unsigned opens = 0;
+};
+
+}  // namespace nd::test

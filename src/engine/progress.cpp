@@ -19,7 +19,9 @@ bool ClockTick(JobEnvironment& job, int tolerance) {
 
 void LetUpdate(JobEnvironment& job) {
   job.host.DoEvents();
-  if (job.power_hook) job.power_hook->Poll(job.host.MonotonicMs());
+  int64_t now = job.host.MonotonicMs();
+  job.state.LastUpdateMs = now;
+  if (job.power_hook) job.power_hook->Poll(now);
 }
 
 void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture) {
@@ -28,6 +30,9 @@ void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture) {
 }
 
 void WaitWhilePaused(JobEnvironment& job, int step) {
+  // Progress updates come only every other second in some sub-steps; between them the window
+  // still gets its turn often enough to repaint and to take a Pause or Stop click at once.
+  if (job.host.MonotonicMs() - job.state.LastUpdateMs >= kMostMsWithoutUpdate) LetUpdate(job);
   if (job.page.Check2.Value() == 0 || job.state.StopRequested) return;
   SetStepIcon(job, step, job.page.IconPAUSE);
   while (job.page.Check2.Value() != 0 && !job.state.StopRequested) {

@@ -18,6 +18,8 @@ void LetUpdate(JobEnvironment& job);
 void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture);
 
 // Holds the sub-step `step` while Pause is ticked and no stop is requested, counting the time.
+// The longest a sub-step runs without letting the window update.
+inline constexpr int64_t kMostMsWithoutUpdate = 100;
 void WaitWhilePaused(JobEnvironment& job, int step);
 
 // What the Stop button does.

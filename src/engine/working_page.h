@@ -58,7 +58,8 @@ struct JobState {
   bool StopRequested = false;
   int64_t PausedMilliseconds = 0;
   int64_t WorkFileCount = 0;
-  int LastTickSecond = 0;  // 0-59, shared by every progress throttle
+  int LastTickSecond = 0;    // 0-59, shared by every progress throttle
+  int64_t LastUpdateMs = 0;  // when the window last had its turn (monotonic clock)
 };
 
 class PowerHook;

@@ -251,6 +251,33 @@ TEST(CleaningJob, StopOrPauseDuringTheDeletionDoesNotShortenIt) {
   EXPECT_EQ(rig.state.WorkStatus, kStatusStopped);
 }
 
+TEST(CleaningJob, PauseIsSeenWithinATenthOfASecondBetweenProgressUpdates) {
+  JobRig rig(120 * kMB);
+  int writes = 0;
+  int clicked_at = 0;
+  int paused_at = 0;
+  rig.volume.on_op = [&](std::string_view op, const std::string&) {
+    if (op != "write") return;
+    ++writes;
+    rig.host.Sleep(30);  // each small file takes 30 ms: no progress update for a while
+    if (paused_at == 0 && rig.state.PausedMilliseconds > 0) paused_at = writes;
+    if (writes != 100) return;
+    // The user clicks now; the click waits for the window's next turn.
+    clicked_at = writes;
+    int from = rig.host.DoEventsCount();
+    rig.host.AtDoEvents(from + 1, [&] { rig.form.Check2.SetValue(1); });
+    for (int n = from + 2; n < from + 100; ++n) {
+      rig.host.AtDoEvents(n, [&rig] {
+        if (rig.state.PausedMilliseconds >= 400) rig.form.Check2.SetValue(0);
+      });
+    }
+  };
+  rig.Run("D", 1);
+  ASSERT_GT(clicked_at, 0);
+  EXPECT_LE(paused_at - clicked_at, 5);  // 100 ms at most
+  EXPECT_EQ(rig.state.PausedMilliseconds, 400);
+}
+
 // Elapsed seconds of a way-2 run on a small removable volume, pausing for `cycles` × 200 ms.
 std::string ElapsedWithPause(int cycles) {
   JobRig rig(40 * kMB);

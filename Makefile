@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test build deps asan format format-check tidy clean demo bench
+.PHONY: run test build deps asan format format-check tidy clean demo bench screenshots
 
 deps:
 	@scripts/install-deps
@@ -35,6 +35,10 @@ demo: build
 # As root: fill and small-file throughput against dd and a plain C loop on scratch volumes.
 bench: build
 	$(BUILD)/nulldrift_bench
+
+# As root: the window test under Xvfb, keeping its screenshots for the README.
+screenshots: build
+	tests/gui/wizard_gui_test.sh $(BUILD) docs/screenshots
 
 SOURCES = $(shell find src tests bench -name '*.cpp' -o -name '*.h')
 

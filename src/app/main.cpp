@@ -1,47 +1,111 @@
-// Entry point. The wizard window is not built yet; until then the program probes its
-// environment, reads its language files and settings, and reports what it found.
-#include <cstdio>
+// Entry point of the wizard: builds the process-wide context, the main window and its desktop
+// binding, runs the start-up and hands over to the toolkit's message loop.
+#include <wx/app.h>
+#include <wx/image.h>
+
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "engine/standby.h"
+#include "engine/volume_access.h"
 #include "localisation/context.h"
+#include "platform/power.h"
+#include "platform/sound.h"
+#include "shell/start_window.h"
+#include "shell/startup.h"
 #include "shell/stored_language.h"
-#include "system/settings_keys.h"
+#include "system/environment.h"
+#include "ui/wx/form_window.h"
+#include "ui/wx/wx_host.h"
+#include "wizard/start_form.h"
 
 namespace {
 
-void Show(const char* name, const std::string& value) {
-  std::printf("  %-22s %s\n", name, value.c_str());
-}
+// Set when the program ended by its own decision rather than by the message loop running out.
+std::optional<int> g_exit_code;
+
+class NulldriftApp : public wxApp {
+ public:
+  bool OnInit() override {
+    wxInitAllImageHandlers();
+    context_ = std::make_unique<nd::Context>(
+        nd::Context{nd::ProbeEnvironment(), {}, nd::SettingsStore::ForCurrentUser()});
+    nd::UseStoredLanguage(*context_);
+    host_ = std::make_unique<nd::ui::wx::WxHost>();
+    volumes_ = nd::engine::MakeSystemVolumeAccess();
+    blocker_ = nd::platform::MakeSystemSleepBlocker();
+    if (blocker_->Available()) power_hook_ = std::make_unique<nd::engine::PowerHook>(*blocker_);
+
+    nd::wizard::StartServices services{
+        *context_,
+        *host_,
+        *volumes_,
+        nd::ClockSeededRandom(),
+        power_hook_.get(),
+        [](const std::string& path) { nd::platform::PlaySoundFile(path); },
+        [] { nd::platform::PowerOff(); },
+        [this](const std::string&) { return view_ && view_->BackgroundLoaded(); },
+        CommandLineText()};
+    window_ = std::make_unique<nd::wizard::Start>(std::move(services));
+    nd::shell::WireStart(*window_);
+    view_ = std::make_unique<nd::ui::wx::FormWindow>(*window_, Options());
+
+    if (!nd::shell::Start_Load(*window_) || host_->Ended()) {
+      g_exit_code = host_->Ended() ? host_->ExitCode() : 0;
+      return false;  // the window is never shown
+    }
+    window_->Show();
+    return true;
+  }
+
+  int OnExit() override {
+    if (host_ && host_->Ended()) g_exit_code = host_->ExitCode();
+    if (view_) view_->Shutdown();
+    view_.reset();
+    window_.reset();
+    return wxApp::OnExit();
+  }
+
+ private:
+  std::string CommandLineText() const {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+      if (i > 1) text += ' ';
+      text += argv[i].utf8_string();
+    }
+    return text;
+  }
+
+  nd::ui::wx::WindowOptions Options() const {
+    nd::ui::wx::WindowOptions options;
+    options.client_width_twips = nd::wizard::kStartWidth;
+    options.client_height_twips = nd::wizard::kStartHeight;
+    const std::string folder = context_->env.program_folder;
+    options.background_file = nd::JoinPath(folder, "program-back.jpg");
+    options.pictures = [folder](const std::string& name) {
+      const std::string path = nd::JoinPath(folder, "pictures/" + name + ".png");
+      return name.empty() || !nd::FileExists(path) ? std::string() : path;
+    };
+    for (const std::string& name : nd::wizard::HeadingLabels()) options.heading_labels.insert(name);
+    for (const std::string& name : nd::wizard::LinkLabels()) options.link_labels.insert(name);
+    return options;
+  }
+
+  std::unique_ptr<nd::Context> context_;
+  std::unique_ptr<nd::ui::wx::WxHost> host_;
+  std::unique_ptr<nd::engine::VolumeAccess> volumes_;
+  std::unique_ptr<nd::platform::SleepBlocker> blocker_;
+  std::unique_ptr<nd::engine::PowerHook> power_hook_;
+  std::unique_ptr<nd::wizard::Start> window_;
+  std::unique_ptr<nd::ui::wx::FormWindow> view_;
+};
 
 }  // namespace
 
-int main() {
-  nd::Context context{nd::ProbeEnvironment(), {}, nd::SettingsStore::ForCurrentUser()};
-  const nd::Environment& env = context.env;
-  const nd::SettingsStore& settings = context.settings;
+wxIMPLEMENT_APP_NO_MAIN(NulldriftApp);
 
-  nd::UseStoredLanguage(context);
-  const nd::LanguageState& language = context.language;
-  nd::Texts text(language);
-
-  std::printf("Nulldrift %s %s\n\n", env.version_text.c_str(), language.current_language.c_str());
-  std::printf(
-      "The wizard window is not built yet. This build probes the environment and\n"
-      "reads the language files and settings; this is what it found:\n\n");
-  Show("program folder", env.program_folder);
-  Show("data folder", env.data_folder);
-  Show("temporary folder", env.temp_folder);
-  Show("menu entries folder", env.common_programs_folder);
-  Show("desktop folder", env.common_desktop_folder);
-  Show("settings folder", settings.folder());
-  Show("system volume letter", env.system_drive_letter);
-  Show("kernel major version", std::to_string(env.os_version));
-  Show("administrator", env.is_administrator ? "yes" : "no");
-  Show("language charset", std::to_string(language.charset));
-  std::printf("\nFirst texts of the wizard:\n");
-  Show("welcome", text("INTERFACE", "LABEL1"));
-  Show("next button", text("INTERFACE", "COMMAND1"));
-  Show("cleaning way 1", text("VERSION3", "MODE1"));
-  Show("cleaning way 2", text("VERSION3", "MODE2"));
-  return 0;
+int main(int argc, char** argv) {
+  int loop_code = wxEntry(argc, argv);
+  return g_exit_code.value_or(loop_code);
 }

@@ -70,18 +70,18 @@ void Start::Design() {
   Row(Label3, p, 18, 32);
   Row(Label5, p, 54, 48);
   // Tile 0; the others are placed one seventh of the window width apart when loaded.
-  Place(DiskImage[0], p, kMargin + 4, 108, 48, 48);
-  Place(DiskImageSel[0], p, kMargin + 54, 132, 24, 24);
-  Place(DiskLabel[0], p, kMargin + 4, 158, 48, 20);
-  Place(DiskSelect[0], p, kMargin, 108, 16, 16);
+  Place(DiskImage[0], p, kMargin + 4, 116, 48, 48);
+  Place(DiskImageSel[0], p, kMargin + 54, 140, 24, 24);
+  Place(DiskLabel[0], p, kMargin + 4, 166, 48, 20);
+  Place(DiskSelect[0], p, kMargin, 116, 16, 16);
   // Hidden until the first rebuild finds a volume, so that an empty list shows no tile.
   for (ui::Control* tile : std::initializer_list<ui::Control*>{&DiskSelect[0], &DiskImage[0],
                                                                &DiskImageSel[0], &DiskLabel[0]}) {
     HideControl(*tile);
   }
-  Place(Label29, p, kMargin, 190, 360, 22);
-  Place(Check9, p, 400, 188, 280, 24);
-  Row(ListView1, p, 216, 226);
+  Place(Label29, p, kMargin, 198, 360, 22);
+  Place(Check9, p, 400, 196, 280, 24);
+  Row(ListView1, p, 222, 220);
   Row(Line1, p, 448, 1);
   Line1.SetPicture("Line");
   Place(Label22, p, kMargin, 454, 300, 20);

@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# The real wizard on a virtual display: walks the seven pages with mouse clicks, cleans a
+# loop-mounted scratch volume in quick mode, checks the job log and the user's files, and saves a
+# screenshot of every page. A second start, in a language with another code page, shows its
+# texts and then ends the session in the middle of a job, which must stop and clean up first.
+#
+#   wizard_gui_test.sh BUILD_DIR SCREENSHOT_DIR
+#
+# Needs root (loop mount) and Xvfb; exits 77 (skipped) without them.
+set -euo pipefail
+
+BUILD=$(cd "$1" && pwd)
+SHOTS=$2
+mkdir -p "$SHOTS"
+SHOTS=$(cd "$SHOTS" && pwd)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "SKIP: needs root to mount a scratch volume"
+  exit 77
+fi
+for tool in xvfb-run xdotool import mkfs.ext4 iconv; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
+    exit 77
+  fi
+done
+
+SCRATCH=$(mktemp -d /tmp/nulldrift-gui.XXXXXX)
+VOLUME=$SCRATCH/volume
+cleanup() {
+  set +e
+  [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+  mountpoint -q "$VOLUME" && umount "$VOLUME"
+  rm -rf "$SCRATCH"
+}
+trap cleanup EXIT
+
+# The user's world: a home of its own, and one volume holding a file that must survive.
+export HOME=$SCRATCH/home
+export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
+export NULLDRIFT_MOUNTS=$VOLUME LC_ALL=C.UTF-8 LANG=C.UTF-8
+mkdir -p "$HOME" "$VOLUME"
+# Big enough, and with inodes enough, for the deep mode's 100,000 small files.
+truncate -s 1G "$SCRATCH/volume.img"
+mkfs.ext4 -q -F -N 160000 -L SCRATCH "$SCRATCH/volume.img"
+mount -o loop "$SCRATCH/volume.img" "$VOLUME"
+head -c 300000 /dev/urandom >"$VOLUME/keep.bin"
+KEEP_SUM=$(sha256sum <"$VOLUME/keep.bin")
+
+export SCRATCH SHOTS BUILD VOLUME KEEP_SUM
+xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
+  fail() { echo "FAIL: $*"; exit 1; }
+  trap "[ -n \"\${APP_PID:-}\" ] && kill \"\$APP_PID\" 2>/dev/null; true" EXIT
+
+  # Starts the program in the folder $1 and waits up to 10 s for a window whose title matches
+  # $2; its id goes to WID.
+  start() {
+    "$1/nulldrift" >"$SCRATCH/app.log" 2>&1 &
+    APP_PID=$!
+    WID=""
+    for _ in $(seq 1 100); do
+      WID=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -1 || true)
+      [ -n "$WID" ] && break
+      sleep 0.1
+    done
+    [ -n "$WID" ] || fail "no window \"$2\" appeared"
+    sleep 0.8
+  }
+  click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; sleep 0.7; }
+  next() { click 650 515; }
+  shot() { import -window "$WID" "$SHOTS/$1.png"; }
+  wait_exit() {
+    for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
+    wait "$APP_PID" || fail "the program ended with status $?"
+  }
+
+  start "$BUILD" "^Nulldrift "
+  xdotool getwindowname "$WID" | grep -qx "Nulldrift [0-9.]* English" || fail "window title"
+  shot page1-welcome
+  next
+  click 68 132                       # the scratch volume, tile 0
+  shot page2-disks
+  next
+  shot page3-mode
+  next
+  shot page4-method
+  next
+  shot page5-review
+  next                               # starts the job
+  sleep 0.4
+  shot page6-working
+  LOG=$XDG_DATA_HOME/NDRF3/log.txt
+  for _ in $(seq 1 600); do [ -s "$LOG" ] && break; sleep 0.1; done
+  [ -s "$LOG" ] || fail "the job wrote no log line"
+  sleep 3.5                          # the pause after the result row, then the report
+  shot page7-report
+  head -c 2 "$LOG" | grep -qx "1|" || fail "job log: $(head -1 "$LOG")"
+  next                               # Finish
+  wait_exit
+  [ ! -e "$VOLUME/NDRF_temp" ] || fail "the work folder is still on the volume"
+  [ "$(sha256sum <"$VOLUME/keep.bin")" = "$KEEP_SUM" ] || fail "a user file changed"
+
+  # The same window in a language written in another code page (Cyrillic, CP1251).
+  PROGRAM=$SCRATCH/program
+  mkdir -p "$PROGRAM"
+  cp -r "$BUILD/nulldrift" "$BUILD/Languages" "$BUILD/pictures" "$BUILD/program-back.jpg" \
+    "$BUILD/sound.wav" "$PROGRAM/"
+  iconv -f UTF-8 -t CP1251 >"$PROGRAM/Languages/Russian.ini" <<INI
+[CHARSET]
+CHARSET=204
+[INTERFACE]
+COMMAND1=Далее >
+COMMAND2=< Назад
+LABEL1=Добро пожаловать!
+LABEL2=Программа делает УЖЕ удалённые файлы невосстановимыми. Ваши существующие файлы и папки никогда не изменяются, не перемещаются и не удаляются.
+LABEL3=Выберите диски для очистки
+LABEL5=Щёлкните диск, чтобы выбрать его; щёлкните ещё раз, чтобы отменить выбор.
+[VERSION3]
+DONTSHOWINTHEFUTURE=Больше не показывать эту страницу
+STATISTICS=Журнал очисток
+WHICHMODE=Выберите режим очистки
+MODE1=Быстрая очистка
+MODE2=Тщательная очистка
+INI
+  STORE=$XDG_CONFIG_HOME/Nulldrift/NDRF.ini
+  if grep -q "^\[Settings\]" "$STORE"; then
+    sed -i "s/^\[Settings\]\r\?$/&\nLanguage=Russian\r/" "$STORE"
+  else
+    printf "[Settings]\r\nLanguage=Russian\r\n" >>"$STORE"
+  fi
+  start "$PROGRAM" "^Nulldrift "
+  xdotool getwindowname "$WID" | grep -qx "Nulldrift [0-9.]* Russian" || fail "title in Russian"
+  shot russian-page1-welcome
+  next
+  shot russian-page2-disks
+  next
+  click 480 400                      # the deep mode makes the small-file pass last
+  shot russian-page3-mode
+  next
+  next
+  next                               # a second job starts, Pause is clicked ...
+  sleep 0.3
+  xdotool mousemove --window "$WID" 50 416 click 1
+  sleep 0.4
+  shot russian-page6-paused
+  ORANGE=$(convert "$SHOTS/russian-page6-paused.png" -crop 24x112+40+108 +repage -fuzz 12% \
+    -fill black +opaque "rgb(240,138,12)" -fill white -opaque "rgb(240,138,12)" \
+    -format "%[fx:mean]" info:)
+  awk "BEGIN { exit !($ORANGE > 0.02) }" || fail "no pause picture 0.4 s after the click"
+  kill -TERM "$APP_PID"              # ... and the session ends under it
+  wait_exit
+  head -c 2 "$LOG" | grep -qx "0|" || fail "the ended job was not logged as stopped"
+  [ ! -e "$VOLUME/NDRF_temp" ] || fail "the stopped job left its work folder"
+  [ "$(sha256sum <"$VOLUME/keep.bin")" = "$KEEP_SUM" ] || fail "a user file changed"
+
+  # Without its background picture the program says so and ends; no page is ever shown.
+  rm "$PROGRAM/program-back.jpg"
+  start "$PROGRAM" "^Nulldrift$"     # a message box, titled Nulldrift
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
+  xdotool mousemove --window "$WID" $((WIDTH / 2)) $((HEIGHT - 16)) click 1
+  for _ in $(seq 1 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$APP_PID" 2>/dev/null && fail "the message did not end the program"
+  STATUS=0
+  wait "$APP_PID" || STATUS=$?
+  [ "$STATUS" = 1 ] || fail "ended with status $STATUS without its background picture"
+  echo "PASS: seven pages, a quick clean, a second code page, an orderly end under a job"
+'

@@ -27,9 +27,11 @@ done
 
 SCRATCH=$(mktemp -d /tmp/nulldrift-gui.XXXXXX)
 VOLUME=$SCRATCH/volume
+EXTRA=$SCRATCH/zextra  # sorts after VOLUME, so it takes the next letter and the next tile
 cleanup() {
   set +e
   [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+  mountpoint -q "$EXTRA" && umount "$EXTRA"
   mountpoint -q "$VOLUME" && umount "$VOLUME"
   rm -rf "$SCRATCH"
 }
@@ -38,8 +40,10 @@ trap cleanup EXIT
 # The user's world: a home of its own, and one volume holding a file that must survive.
 export HOME=$SCRATCH/home
 export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
-export NULLDRIFT_MOUNTS=$VOLUME LC_ALL=C.UTF-8 LANG=C.UTF-8
-mkdir -p "$HOME" "$VOLUME"
+export NULLDRIFT_MOUNTS=$VOLUME:$EXTRA LC_ALL=C.UTF-8 LANG=C.UTF-8
+mkdir -p "$HOME" "$VOLUME" "$EXTRA"
+truncate -s 32M "$SCRATCH/extra.img"
+mkfs.ext4 -q -F "$SCRATCH/extra.img"
 # Big enough, and with inodes enough, for the deep mode's 100,000 small files.
 truncate -s 1G "$SCRATCH/volume.img"
 mkfs.ext4 -q -F -N 160000 -L SCRATCH "$SCRATCH/volume.img"
@@ -47,7 +51,7 @@ mount -o loop "$SCRATCH/volume.img" "$VOLUME"
 head -c 300000 /dev/urandom >"$VOLUME/keep.bin"
 KEEP_SUM=$(sha256sum <"$VOLUME/keep.bin")
 
-export SCRATCH SHOTS BUILD VOLUME KEEP_SUM
+export SCRATCH SHOTS BUILD VOLUME EXTRA KEEP_SUM
 xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
   fail() { echo "FAIL: $*"; exit 1; }
   trap "[ -n \"\${APP_PID:-}\" ] && kill \"\$APP_PID\" 2>/dev/null; true" EXIT
@@ -69,6 +73,13 @@ xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
   click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; sleep 0.7; }
   next() { click 650 515; }
   shot() { import -window "$WID" "$SHOTS/$1.png"; }
+  # Whether the second disk tile shows an icon (a plain background has almost no contrast).
+  second_tile_shown() {
+    import -window "$WID" "$SCRATCH/tiles.png"
+    local spread
+    spread=$(convert "$SCRATCH/tiles.png" -crop 48x48+147+116 -format "%[fx:standard_deviation]" info:)
+    awk "BEGIN { exit !($spread > 0.05) }"
+  }
   wait_exit() {
     for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
@@ -79,6 +90,13 @@ xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
   xdotool getwindowname "$WID" | grep -qx "Nulldrift [0-9.]* English" || fail "window title"
   shot page1-welcome
   next
+  second_tile_shown && fail "a second tile before the second volume came"
+  mount -o loop "$SCRATCH/extra.img" "$EXTRA"    # a disk comes while the page is shown ...
+  sleep 0.8
+  second_tile_shown || fail "the volume mounted under page 2 got no tile"
+  umount "$EXTRA"                                # ... and goes again
+  sleep 0.8
+  second_tile_shown && fail "the unmounted volume kept its tile"
   click 68 132                       # the scratch volume, tile 0
   shot page2-disks
   next

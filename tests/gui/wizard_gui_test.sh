@@ -54,7 +54,7 @@ KEEP_SUM=$(sha256sum <"$VOLUME/keep.bin")
 export SCRATCH SHOTS BUILD VOLUME EXTRA KEEP_SUM
 xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
   fail() { echo "FAIL: $*"; exit 1; }
-  trap "[ -n \"\${APP_PID:-}\" ] && kill \"\$APP_PID\" 2>/dev/null; true" EXIT
+  trap "if [ -n \"\${APP_PID:-}\" ]; then kill \"\$APP_PID\" 2>/dev/null || true; fi" EXIT
 
   # Starts the program in the folder $1 and waits up to 10 s for a window whose title matches
   # $2; its id goes to WID.

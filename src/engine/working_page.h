@@ -43,6 +43,22 @@ struct WorkingPage {
   ui::OptionButton* Method[5];
 };
 
+// The working page of any window that declares its controls under these names.
+template <class Window>
+WorkingPage WorkingPageOf(Window& w) {
+  return WorkingPage{w.status,      w.Label9,
+                     w.Label10,     w.Label13,
+                     w.Label14,     w.Label32,
+                     w.Label44,     w.ProgressBar1,
+                     w.Check2,      w.Check4,
+                     w.Command4,    w.StepImage,
+                     w.IconPEND,    w.IconCURR,
+                     w.IconPAUSE,   w.IconOK,
+                     w.IconOKgray,  w.IconERROR,
+                     w.ReportImage, w.ReportDisk,
+                     w.ReportInfo,  {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5}};
+}
+
 // Codes of a volume's result.
 inline constexpr int kStatusStopped = 0;
 inline constexpr int kStatusCompleted = 1;

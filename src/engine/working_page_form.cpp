@@ -2,19 +2,7 @@
 
 namespace nd::engine {
 
-WorkingPageForm::WorkingPageForm()
-    : ui::Form("WorkingPage"),
-      page_{status,      Label9,
-            Label10,     Label13,
-            Label14,     Label32,
-            Label44,     ProgressBar1,
-            Check2,      Check4,
-            Command4,    StepImage,
-            IconPEND,    IconCURR,
-            IconPAUSE,   IconOK,
-            IconOKgray,  IconERROR,
-            ReportImage, ReportDisk,
-            ReportInfo,  {&Option1, &Option2, &Option3, &Option4, &Option5}} {
+WorkingPageForm::WorkingPageForm() : ui::Form("WorkingPage"), page_(engine::WorkingPageOf(*this)) {
   IconPEND.SetPicture("IconPEND");
   IconCURR.SetPicture("IconCURR");
   IconPAUSE.SetPicture("IconPAUSE");

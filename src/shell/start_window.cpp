@@ -32,9 +32,7 @@ void WireStart(Start& w) {
   w.DiskListRefresher.OnTimer = [&w] { wizard::DiskListRefresher_Timer(w); };
   w.Check9.OnClick = [&w] { wizard::Check9_Click(w); };
   w.Label22.OnClick = [&w] { wizard::Label22_Click(w); };
-  ui::OptionButton* options[] = {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5,
-                                 &w.Option6, &w.Option7, &w.Option8, &w.Option9, &w.Option10};
-  for (int n = 1; n <= 10; ++n) options[n - 1]->OnClick = [&w, n] { wizard::Option_Click(w, n); };
+  for (int n = 1; n <= 10; ++n) w.OptionNumber(n).OnClick = [&w, n] { wizard::Option_Click(w, n); };
   w.Check3.OnClick = [&w] { wizard::Check3_Click(w); };
   w.Check4.OnClick = [&w] { wizard::Check4_Click(w); };
   w.Check5.OnClick = [&w] { wizard::Check5_Click(w); };

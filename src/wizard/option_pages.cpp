@@ -6,23 +6,8 @@
 #include "system/settings_keys.h"
 
 namespace nd::wizard {
-namespace {
-
-ui::OptionButton* MethodButton(Start& w, int method) {
-  ui::OptionButton* buttons[] = {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5};
-  return method >= 1 && method <= 5 ? buttons[method - 1] : nullptr;
-}
-
-ui::OptionButton& OptionNumber(Start& w, int n) {
-  ui::OptionButton* buttons[] = {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5,
-                                 &w.Option6, &w.Option7, &w.Option8, &w.Option9, &w.Option10};
-  return *buttons[n - 1];
-}
-
-}  // namespace
-
 void Option_Click(Start& w, int n) {
-  if (n < 1 || n > 10 || !OptionNumber(w, n).Value()) return;
+  if (n < 1 || n > 10 || !w.OptionNumber(n).Value()) return;
   SettingsStore& store = w.svc.context.settings;
   switch (n) {
     case 6:
@@ -76,8 +61,8 @@ void RestoreMethod(Start& w) {
   w.Option2.SetValue(true);
   std::string digit = UnscrambleText(Get(w.svc.context.settings, settings::kSecurityMethod),
                                      settings::kMethodScrambleKey);
-  if (digit.size() == 1) {
-    if (ui::OptionButton* button = MethodButton(w, digit[0] - '0')) button->SetValue(true);
+  if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '5') {
+    w.OptionNumber(digit[0] - '0').SetValue(true);
   }
 }
 

@@ -14,8 +14,7 @@ void BuildReviewPage(Start& w) {
   const bool way2 = w.Option7.Value();
   w.Label19.SetCaption(way2 ? w.Option7.Caption() : w.Option6.Caption());
   if (way2) {
-    for (const ui::OptionButton* method :
-         {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5}) {
+    for (const ui::OptionButton* method : w.working_page.Method) {
       if (method->Value()) w.Label20.SetCaption(method->Caption());
     }
   } else {

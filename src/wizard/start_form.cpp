@@ -30,26 +30,21 @@ void HideControl(ui::Control& control) { control.SetVisible(false); }
 Start::Start(StartServices services)
     : ui::Form("Start"),
       svc(std::move(services)),
-      working_page{status,      Label9,
-                   Label10,     Label13,
-                   Label14,     Label32,
-                   Label44,     ProgressBar1,
-                   Check2,      Check4,
-                   Command4,    StepImage,
-                   IconPEND,    IconCURR,
-                   IconPAUSE,   IconOK,
-                   IconOKgray,  IconERROR,
-                   ReportImage, ReportDisk,
-                   ReportInfo,  {&Option1, &Option2, &Option3, &Option4, &Option5}},
+      working_page(engine::WorkingPageOf(*this)),
       job{svc.context, svc.host, working_page,   job_state, svc.volumes,
           svc.random,  {},       svc.power_hook, {},        {}} {
   Design();
 }
 
+ui::OptionButton& Start::OptionNumber(int n) {
+  ui::OptionButton* buttons[] = {&Option1, &Option2, &Option3, &Option4, &Option5,
+                                 &Option6, &Option7, &Option8, &Option9, &Option10};
+  return *buttons[n - 1];
+}
+
 int Start::SelectedMethod() const {
-  const ui::OptionButton* buttons[] = {&Option1, &Option2, &Option3, &Option4, &Option5};
   for (int i = 0; i < 5; ++i) {
-    if (buttons[i]->Value()) return i + 1;
+    if (working_page.Method[i]->Value()) return i + 1;
   }
   return 0;
 }

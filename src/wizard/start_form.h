@@ -177,6 +177,8 @@ class Start : public ui::Form {
 
   // The page panel `n`.
   ui::Panel& Page(int n) { return win[n]; }
+  // Option1 ... Option10 by number, 1-10.
+  ui::OptionButton& OptionNumber(int n);
   // The selected overwrite method, 1-5, or 0 when none is.
   int SelectedMethod() const;
   // Whether a job runs: Next and Back are both hidden only then.

@@ -265,7 +265,14 @@ struct FillCase {
 
 void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
 
-class FillExt4 : public VolumesTest, public ::testing::WithParamInterface<FillCase> {};
+class FillExt4 : public VolumesTest, public ::testing::WithParamInterface<FillCase> {
+ protected:
+  std::unique_ptr<ScratchVolume> MakeVolume() {
+    ScratchVolume::Options options;
+    options.mkfs_args = GetParam().mkfs_args;
+    return ScratchVolume::Make(Kind::kExt4, 64 * kMiB, options);
+  }
+};
 
 // 64 MiB gets 1 KiB blocks from mkfs; then the common 4 KiB blocks, and 16 KiB clusters of
 // 4 KiB blocks, where the reserved clusters are four times the bytes of as many blocks.
@@ -278,9 +285,7 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, FillExt4,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(FillExt4, RootWritesAllTheFreeSpaceWithoutRunningOut) {
-  ScratchVolume::Options options;
-  options.mkfs_args = GetParam().mkfs_args;
-  auto volume = ScratchVolume::Make(Kind::kExt4, 64 * kMiB, options);
+  auto volume = MakeVolume();
   NEED_VOLUME(volume);
   Restrict({volume.get()});
   std::string letter = LetterOf(*volume);
@@ -289,9 +294,7 @@ TEST_P(FillExt4, RootWritesAllTheFreeSpaceWithoutRunningOut) {
 }
 
 TEST_P(FillExt4, OrdinaryUserWritesAllTheFreeSpaceWithoutRunningOut) {
-  ScratchVolume::Options options;
-  options.mkfs_args = GetParam().mkfs_args;
-  auto volume = ScratchVolume::Make(Kind::kExt4, 64 * kMiB, options);
+  auto volume = MakeVolume();
   NEED_VOLUME(volume);
   Restrict({volume.get()});
   std::string letter = LetterOf(*volume);

@@ -196,6 +196,7 @@ std::string FillUntilFreeSpaceIsZero(const std::string& letter, const std::strin
   std::string buffer(kMiB, 'x');
   std::string failure;
   uint64_t written = 0;
+  bool retried = false;
   for (int settled = 0; failure.empty() && settled < 8;) {
     std::optional<uint64_t> free = FreeSpace(letter);
     if (!free) {
@@ -212,6 +213,14 @@ std::string FillUntilFreeSpaceIsZero(const std::string& letter, const std::strin
     }
     size_t size = *free >= kMiB ? kMiB : static_cast<size_t>(std::min<uint64_t>(*free, 4096));
     ssize_t n = ::write(fd, buffer.data(), size);
+    if (n < 0 && errno == ENOSPC && !retried) {
+      // With large clusters the filesystem may still hold a reservation for blocks that are in
+      // the page cache; once they are written back the space it reported must be there.
+      ::fsync(fd);
+      retried = true;
+      continue;
+    }
+    retried = false;
     if (n != static_cast<ssize_t>(size)) {
       failure = "writing " + std::to_string(size) + " bytes after " + std::to_string(written) +
                 " with " + std::to_string(*free) +

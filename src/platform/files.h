@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nd::platform {
 
@@ -25,6 +26,11 @@ bool WriteWholeFile(const std::string& path, std::string_view contents,
                     bool flush = false) noexcept;
 // Renames `from` over `to` and flushes the folder entry.
 bool RenameFile(const std::string& from, const std::string& to) noexcept;
+
+// The names of the regular files directly inside `folder` (no sub-folders, no hidden entries
+// "." and ".."), in alphabetical order without regard to ASCII case, as a file list shows them.
+// Empty when the folder cannot be read.
+std::vector<std::string> ListFileNames(const std::string& folder) noexcept;
 
 // Reads a whole file. false when it cannot be opened or read (contents are then empty).
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept;

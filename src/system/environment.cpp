@@ -2,6 +2,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace nd {
 
@@ -63,6 +64,8 @@ Environment ProbeEnvironment(ProgramVersion version) {
   env.temp_folder = TempFolderFrom(platform::TempPath());
   env.version_text = VersionText(version);
   env.program_folder = platform::ProgramFolder();
+  const std::string exe = platform::ExecutablePath();
+  env.executable_name = exe.substr(exe.find_last_of('/') + 1);
   return env;
 }
 

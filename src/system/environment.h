@@ -27,6 +27,7 @@ struct Environment {
   std::string temp_folder;
   std::string version_text;  // major "." two-digit minor, e.g. "3.05"
   std::string program_folder;
+  std::string executable_name;  // the running executable's file name ("nulldrift")
 };
 
 // Probes the machine; creates the data folder when it is missing.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -100,6 +101,31 @@ bool RenameFile(const std::string& from, const std::string& to) noexcept {
   if (Unusable(from) || Unusable(to) || ::rename(from.c_str(), to.c_str()) != 0) return false;
   SyncFolder(ParentFolder(to));
   return true;
+}
+
+std::vector<std::string> ListFileNames(const std::string& folder) noexcept {
+  std::vector<std::string> names;
+  if (Unusable(folder)) return names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (IsRegularFile(folder + "/" + name)) names.push_back(name);
+  }
+  ::closedir(dir);
+  auto lower = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+  };
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    const std::string la = lower(a);
+    const std::string lb = lower(b);
+    return la != lb ? la < lb : a < b;
+  });
+  return names;
 }
 
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept {

@@ -1,0 +1,7 @@
+#include "platform/locale.h"
+
+namespace nd::platform {
+
+std::string UserCountry() { return {}; }
+
+}  // namespace nd::platform

@@ -14,6 +14,10 @@ struct ProgramVersion {
 
 inline constexpr ProgramVersion kProgramVersion{3, 0};
 
+// The product's name: window and message titles, and the names of its shortcuts and folders
+// ("Nulldrift 3").
+inline constexpr const char* kProductName = "Nulldrift";
+
 struct Environment {
   std::string app_data_folder;
   std::string common_programs_folder;

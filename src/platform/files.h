@@ -27,6 +27,12 @@ bool WriteWholeFile(const std::string& path, std::string_view contents,
 // Renames `from` over `to` and flushes the folder entry.
 bool RenameFile(const std::string& from, const std::string& to) noexcept;
 
+// Sets the permission bits of a file or folder (e.g. 0755), whatever the umask; false on failure.
+bool SetPermissions(const std::string& path, unsigned mode) noexcept;
+// Creates a new folder "<prefix><six random characters>" inside `parent` that only the user may
+// enter (mkdtemp), so that nobody can plant files in it beforehand. Its path, or the empty text.
+std::string MakePrivateTempFolder(const std::string& parent, std::string_view prefix) noexcept;
+
 // The names of the regular files directly inside `folder` (no sub-folders, no hidden entries
 // "." and ".."), in alphabetical order without regard to ASCII case, as a file list shows them.
 // Empty when the folder cannot be read.

@@ -103,6 +103,22 @@ bool RenameFile(const std::string& from, const std::string& to) noexcept {
   return true;
 }
 
+bool SetPermissions(const std::string& path, unsigned mode) noexcept {
+  return !Unusable(path) && ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0;
+}
+
+std::string MakePrivateTempFolder(const std::string& parent, std::string_view prefix) noexcept {
+  if (Unusable(parent) || prefix.find('/') != std::string_view::npos) return {};
+  try {
+    std::string pattern = parent + "/" + std::string(prefix) + "XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    return ::mkdtemp(name.data()) != nullptr ? std::string(name.data()) : std::string();
+  } catch (...) {
+    return {};
+  }
+}
+
 std::vector<std::string> ListFileNames(const std::string& folder) noexcept {
   std::vector<std::string> names;
   if (Unusable(folder)) return names;

@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test build deps asan format format-check tidy clean demo bench screenshots
+.PHONY: run test build deps asan format format-check tidy clean demo bench screenshots install
 
 deps:
 	@scripts/install-deps
@@ -27,6 +27,10 @@ asan: deps $(ASAN_BUILD)/build.ninja
 
 test: build asan format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j2
+
+# As root: the program into "/opt/Nulldrift 3" (or DESTDIR / a prefix set at configure time).
+install: build
+	cmake --install $(BUILD)
 
 # As root: wipes a scratch loop volume and shows the deleted content gone from the raw image.
 demo: build

@@ -54,9 +54,11 @@ std::string UninstallScript(const UninstallPlan& plan) {
   s += "# Removes " + ProductFolderName() + " once the program that wrote this script has ended.\n";
   if (!plan.executable.empty()) {
     // This process is given half the rounds to end by itself. Copies of the program still
-    // running from the executable (matched by its exact path, never by name; a deleted file
-    // shows as "<path> (deleted)") are asked to end, and killed when they are still there a
-    // round later. The loop ends once the file is gone and no copy is left, or after its rounds.
+    // running from the executable are asked to end, and killed when they are still there a round
+    // later; the file goes only once none is left, so each copy can still be recognised by it.
+    // "-ef" (same file) is a cheap built-in test; the path that /proc shows must then be exactly
+    // the executable's, whatever the process calls itself. The loop ends once the file is gone,
+    // or after its rounds.
     s += "exe=" + ShellQuote(plan.executable) + "\n";
     s += "me=" + std::to_string(plan.process_id) + "\n";
     s += "rounds=" + std::to_string(plan.rounds) + "\n";
@@ -66,19 +68,20 @@ std::string UninstallScript(const UninstallPlan& plan) {
     s += "  if [ \"$round\" -gt $((rounds / 2)) ] || ! kill -0 \"$me\" 2>/dev/null; then\n";
     s += "    found=\n";
     s += "    for link in /proc/[0-9]*/exe; do\n";
-    s += "      target=$(readlink \"$link\" 2>/dev/null) || continue\n";
-    s += "      if [ \"$target\" = \"$exe\" ] || [ \"$target\" = \"$exe (deleted)\" ]; then\n";
-    s += "        pid=${link#/proc/}\n";
-    s += "        pid=${pid%/exe}\n";
-    s += "        found=1\n";
-    s += "        case \" $seen \" in\n";
-    s += "          *\" $pid \"*) kill -s KILL \"$pid\" 2>/dev/null ;;\n";
-    s += "          *) kill -s TERM \"$pid\" 2>/dev/null; seen=\"$seen $pid\" ;;\n";
-    s += "        esac\n";
-    s += "      fi\n";
+    s += "      [ \"$link\" -ef \"$exe\" ] || continue\n";
+    s += "      [ \"$(readlink \"$link\" 2>/dev/null)\" = \"$exe\" ] || continue\n";
+    s += "      pid=${link#/proc/}\n";
+    s += "      pid=${pid%/exe}\n";
+    s += "      found=1\n";
+    s += "      case \" $seen \" in\n";
+    s += "        *\" $pid \"*) kill -s KILL \"$pid\" 2>/dev/null ;;\n";
+    s += "        *) kill -s TERM \"$pid\" 2>/dev/null; seen=\"$seen $pid\" ;;\n";
+    s += "      esac\n";
     s += "    done\n";
-    s += "    rm -f -- \"$exe\"\n";
-    s += "    if [ -z \"$found\" ] && [ ! -e \"$exe\" ]; then break; fi\n";
+    s += "    if [ -z \"$found\" ]; then\n";
+    s += "      rm -f -- \"$exe\"\n";
+    s += "      if [ ! -e \"$exe\" ]; then break; fi\n";
+    s += "    fi\n";
     s += "  fi\n";
     s += "  sleep " + plan.round_pause + "\n";
     s += "done\n";

@@ -1,0 +1,131 @@
+// The shortcut set and the uninstall entry, written into scratch copies of the desktop, menu and
+// install folders.
+#include "shell/shortcuts.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "engine_test_support.h"
+
+namespace nd::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ShortcutRig {
+  ShortcutRig() : context(ScratchContext(scratch)) {
+    Environment& env = context.env;
+    env.common_programs_folder = scratch / "applications";
+    env.common_desktop_folder = scratch / "Desktop";
+    env.program_folder = scratch / "my program";
+    env.program_files_folder = scratch / "opt";
+    env.executable_name = "nulldrift";
+    fs::create_directories(env.common_desktop_folder);
+    context.language = {"English", scratch / "Languages", 0};
+    WriteFile(scratch / "Languages/English.ini",
+              "[SHORTCUTS]\r\nTOSITE=Our site\r\nCHECK-UPD=Check for updates\r\n");
+    WriteFile(scratch / "Languages/Other.ini",
+              "[SHORTCUTS]\r\nTOSITE=Web/site\r\nCHECK-UPD=Updates\r\n");
+  }
+
+  std::string Menu(const std::string& name) const {
+    return context.env.common_programs_folder + "/Nulldrift 3/" + name;
+  }
+
+  ScratchFolder scratch;
+  Context context;
+};
+
+bool Executable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ShortcutSet, WritesTheLaunchersTheSiteLinkAndTheUpdateCheck) {
+  ShortcutRig rig;
+  const std::string program_folder = rig.scratch / "my program";
+  shell::CreateShortcutSet(rig.context, "https://example.org/nulldrift?from=menu");
+
+  const std::string launcher = "[Desktop Entry]\nType=Application\nName=Nulldrift 3\nExec=\"" +
+                               program_folder + "/nulldrift\"\nPath=" + program_folder +
+                               "\nTerminal=false\n";
+  const std::string desktop = rig.scratch / "Desktop/Nulldrift 3.desktop";
+  EXPECT_EQ(ReadFile(desktop), launcher);
+  EXPECT_TRUE(Executable(desktop));
+  EXPECT_EQ(ReadFile(rig.Menu("Nulldrift 3.desktop")), launcher);
+
+  const std::string update = ReadFile(rig.Menu("Check for updates.desktop"));
+  EXPECT_NE(update.find("\nName=Check for updates\n"), std::string::npos) << update;
+  EXPECT_NE(update.find("\nExec=\"" + program_folder + "/nulldrift\" updates\n"), std::string::npos)
+      << update;
+
+  EXPECT_EQ(ReadFile(rig.Menu("Our site.url")),
+            "[InternetShortcut]\r\nURL=https://example.org/nulldrift?from=menu\r\n"
+            "IconIndex=\r\nIconFile=\r\n");
+  EXPECT_EQ(ReadFile(rig.Menu("Our site.desktop")),
+            "[Desktop Entry]\nType=Link\nName=Our site\n"
+            "URL=https://example.org/nulldrift?from=menu\n");
+}
+
+TEST(ShortcutSet, ReinstallLeavesOnlyTheNewLanguagesNamesAndKeepsSubFolders) {
+  ShortcutRig rig;
+  shell::CreateShortcutSet(rig.context, "https://example.org");
+  WriteFile(rig.Menu("notes.txt"), "the user's");
+  WriteFile(rig.Menu("kept/inner.txt"), "in a sub-folder");
+
+  rig.context.language.current_language = "Other";
+  shell::CreateShortcutSet(rig.context, "https://example.org");
+
+  EXPECT_EQ(Entries(rig.context.env.common_programs_folder + "/Nulldrift 3"),
+            (std::vector<std::string>{"Nulldrift 3.desktop", "Updates.desktop", "Web-site.desktop",
+                                      "Web-site.url", "kept"}));
+  EXPECT_EQ(ReadFile(rig.Menu("kept/inner.txt")), "in a sub-folder");
+}
+
+TEST(ShortcutSet, ExecQuotingFollowsTheDesktopEntryRules) {
+  EXPECT_EQ(shell::QuoteExecArgument("/opt/bin/nulldrift"), "/opt/bin/nulldrift");
+  EXPECT_EQ(shell::QuoteExecArgument("/opt/Nulldrift 3/nulldrift"),
+            "\"/opt/Nulldrift 3/nulldrift\"");
+  EXPECT_EQ(shell::QuoteExecArgument("/a$b/\"c\"/`d`/e\\f"), "\"/a\\$b/\\\"c\\\"/\\`d\\`/e\\\\f\"");
+  EXPECT_EQ(shell::QuoteExecArgument("/it's"), "\"/it's\"");
+  EXPECT_EQ(shell::QuoteExecArgument("/100%/x"), "/100%%/x");
+  EXPECT_EQ(shell::QuoteExecArgument(""), "\"\"");
+
+  // The file's own escapes come on top: a backslash in a quoted argument is written four times.
+  ScratchFolder scratch;
+  const std::string link = scratch / "Odd.desktop";
+  ASSERT_TRUE(shell::CreateShellLink(link, "/x y\\z", "Cleans free space", "/w", "", "/i.png"));
+  EXPECT_EQ(ReadFile(link),
+            "[Desktop Entry]\nType=Application\nName=Odd\nExec=\"/x y\\\\\\\\z\"\nPath=/w\n"
+            "Comment=Cleans free space\nIcon=/i.png\nTerminal=false\n");
+  EXPECT_FALSE(shell::CreateShellLink(scratch / "missing/Odd.desktop", "/x", "", "/", "", ""));
+}
+
+TEST(ShortcutSet, RegistrationOnlyForAnInstalledExecutable) {
+  ShortcutRig rig;
+  const std::string entry = shell::RegistrationPath(rig.context.env);
+  EXPECT_EQ(entry, rig.Menu("Nulldrift 3 uninstall.desktop"));
+  EXPECT_FALSE(shell::RegisterProgram(rig.context));
+  EXPECT_FALSE(fs::exists(entry));
+
+  const std::string install = rig.scratch / "opt/Nulldrift 3";
+  WriteFile(install + "/nulldrift", "program");
+  ASSERT_TRUE(shell::RegisterProgram(rig.context));
+  EXPECT_EQ(ReadFile(entry), "[Desktop Entry]\nType=Application\nName=Nulldrift 3.00\nExec=\"" +
+                                 install + "/nulldrift\" uninstall\nPath=" + install +
+                                 "\nTerminal=false\n");
+  shell::UnregisterProgram(rig.context);
+  EXPECT_FALSE(fs::exists(entry));
+}
+
+}  // namespace
+}  // namespace nd::test

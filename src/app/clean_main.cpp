@@ -10,9 +10,9 @@
 #include "engine/standby.h"
 #include "engine/volume_access.h"
 #include "engine/working_page_form.h"
+#include "localisation/language_selection.h"
 #include "platform/power.h"
 #include "shell/clean_command.h"
-#include "shell/stored_language.h"
 #include "system/scramble.h"
 
 int main(int argc, char** argv) {
@@ -28,7 +28,9 @@ int main(int argc, char** argv) {
   }
 
   nd::Context context{nd::ProbeEnvironment(), {}, nd::SettingsStore::ForCurrentUser()};
-  nd::UseStoredLanguage(context);
+  nd::engine::WorkingPageForm form;
+  nd::ConsoleHost host(form, stdout);
+  if (!nd::InitLanguage(context, host)) return 1;
   auto volumes = nd::engine::MakeSystemVolumeAccess();
   std::string error;
   std::string letters = nd::ResolveVolumes(command.volumes, volumes->Volumes(), error);
@@ -37,10 +39,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  nd::engine::WorkingPageForm form;
   form.SelectMethod(command.method);
   form.Check4.SetValue(command.empty_trash ? 1 : 0);
-  nd::ConsoleHost host(form, stdout);
   auto blocker = nd::platform::MakeSystemSleepBlocker();
   nd::engine::PowerHook power_hook(*blocker);
   nd::engine::JobState state;

@@ -1,6 +1,7 @@
 // Entry point of the wizard: builds the process-wide context, the main window and its desktop
 // binding, runs the start-up and hands over to the toolkit's message loop.
 #include <wx/app.h>
+#include <wx/display.h>
 #include <wx/image.h>
 
 #include <memory>
@@ -10,11 +11,14 @@
 #include "engine/standby.h"
 #include "engine/volume_access.h"
 #include "localisation/context.h"
+#include "online/download.h"
+#include "online/second_form.h"
+#include "online/second_window.h"
 #include "platform/power.h"
 #include "platform/sound.h"
+#include "shell/second_copies.h"
 #include "shell/start_window.h"
 #include "shell/startup.h"
-#include "shell/stored_language.h"
 #include "system/environment.h"
 #include "ui/wx/form_window.h"
 #include "ui/wx/wx_host.h"
@@ -31,7 +35,6 @@ class NulldriftApp : public wxApp {
     wxInitAllImageHandlers();
     context_ = std::make_unique<nd::Context>(
         nd::Context{nd::ProbeEnvironment(), {}, nd::SettingsStore::ForCurrentUser()});
-    nd::UseStoredLanguage(*context_);
     host_ = std::make_unique<nd::ui::wx::WxHost>();
     volumes_ = nd::engine::MakeSystemVolumeAccess();
     blocker_ = nd::platform::MakeSystemSleepBlocker();
@@ -46,12 +49,18 @@ class NulldriftApp : public wxApp {
         [](const std::string& path) { nd::platform::PlaySoundFile(path); },
         [] { nd::platform::PowerOff(); },
         [this](const std::string&) { return view_ && view_->BackgroundLoaded(); },
-        CommandLineText()};
+        CommandLineText(),
+        [this](const std::string& mode) { OpenSecondWindow(mode); },
+        [this](const std::string& mode) {
+          return nd::shell::StartSecondCopy(context_->env, mode);
+        }};
     window_ = std::make_unique<nd::wizard::Start>(std::move(services));
     nd::shell::WireStart(*window_);
     view_ = std::make_unique<nd::ui::wx::FormWindow>(*window_, Options());
 
     if (!nd::shell::Start_Load(*window_) || host_->Ended()) {
+      // A mode may have handed over to the second window, which then runs alone.
+      if (!host_->Ended() && second_ && !second_->IsClosed()) return true;
       g_exit_code = host_->Ended() ? host_->ExitCode() : 0;
       return false;  // the window is never shown
     }
@@ -61,7 +70,10 @@ class NulldriftApp : public wxApp {
 
   int OnExit() override {
     if (host_ && host_->Ended()) g_exit_code = host_->ExitCode();
+    if (second_view_) second_view_->Shutdown();
     if (view_) view_->Shutdown();
+    second_view_.reset();
+    second_.reset();
     view_.reset();
     window_.reset();
     return wxApp::OnExit();
@@ -77,16 +89,46 @@ class NulldriftApp : public wxApp {
     return text;
   }
 
+  void OpenSecondWindow(const std::string& mode) {
+    nd::online::SecondServices services{
+        *context_, *host_, [] { return wxDisplay(0u).GetScaleFactor(); },
+        [this](const std::string& url, const std::string& path, size_t length) {
+          return nd::online::DownloadToFile(*host_, url, path, length);
+        }};
+    second_ = std::make_unique<nd::online::SecondForm>(std::move(services));
+    nd::online::WireSecondForm(*second_);
+    nd::ui::wx::WindowOptions options;
+    options.client_width_twips = nd::online::kSecondWidth;
+    options.client_height_twips = nd::online::kSecondHeight;
+    // The wizard's background, where it can be read; the plain window colour otherwise.
+    options.background_file = nd::JoinPath(context_->env.program_folder, "program-back.jpg");
+    options.pictures = Pictures();
+    for (const std::string& name : nd::online::SecondHeadingLabels()) {
+      options.heading_labels.insert(name);
+    }
+    second_view_ = std::make_unique<nd::ui::wx::FormWindow>(*second_, options);
+    nd::online::SecondForm_Load(*second_);
+    nd::online::ShowSecondPage(*second_, mode == "lang" ? nd::online::SecondPage::kLanguage
+                                                        : nd::online::SecondPage::kNewsletter);
+  }
+
+  // Status pictures and icons by name, from the program folder; a full path (a flag) as it is.
+  nd::ui::wx::PictureResolver Pictures() const {
+    const std::string folder = context_->env.program_folder;
+    return [folder](const std::string& name) {
+      const std::string path =
+          name.starts_with('/') ? name : nd::JoinPath(folder, "pictures/" + name + ".png");
+      return name.empty() || !nd::FileExists(path) ? std::string() : path;
+    };
+  }
+
   nd::ui::wx::WindowOptions Options() const {
     nd::ui::wx::WindowOptions options;
     options.client_width_twips = nd::wizard::kStartWidth;
     options.client_height_twips = nd::wizard::kStartHeight;
     const std::string folder = context_->env.program_folder;
     options.background_file = nd::JoinPath(folder, "program-back.jpg");
-    options.pictures = [folder](const std::string& name) {
-      const std::string path = nd::JoinPath(folder, "pictures/" + name + ".png");
-      return name.empty() || !nd::FileExists(path) ? std::string() : path;
-    };
+    options.pictures = Pictures();
     for (const std::string& name : nd::wizard::HeadingLabels()) options.heading_labels.insert(name);
     for (const std::string& name : nd::wizard::LinkLabels()) options.link_labels.insert(name);
     return options;
@@ -99,6 +141,8 @@ class NulldriftApp : public wxApp {
   std::unique_ptr<nd::engine::PowerHook> power_hook_;
   std::unique_ptr<nd::wizard::Start> window_;
   std::unique_ptr<nd::ui::wx::FormWindow> view_;
+  std::unique_ptr<nd::online::SecondForm> second_;
+  std::unique_ptr<nd::ui::wx::FormWindow> second_view_;
 };
 
 }  // namespace

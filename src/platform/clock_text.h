@@ -10,4 +10,13 @@ namespace nd::platform {
 // 14:05:09) under the C or POSIX locale, whose own short date has a two-digit year.
 std::string LocalDateTimeText(std::chrono::system_clock::time_point when);
 
+struct LocalDate {
+  int year = 0;
+  int month = 0;  // 1-12
+  int day = 0;    // 1-31
+};
+
+// The calendar date of `when` in the local time zone.
+LocalDate LocalDateOf(std::chrono::system_clock::time_point when);
+
 }  // namespace nd::platform

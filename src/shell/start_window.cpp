@@ -4,6 +4,7 @@
 #include "engine/progress.h"
 #include "shell/closing.h"
 #include "shell/end_of_job.h"
+#include "shell/second_copies.h"
 #include "wizard/disk_list.h"
 #include "wizard/navigation.h"
 #include "wizard/option_pages.h"
@@ -32,6 +33,10 @@ void WireStart(Start& w) {
   w.DiskListRefresher.OnTimer = [&w] { wizard::DiskListRefresher_Timer(w); };
   w.Check9.OnClick = [&w] { wizard::Check9_Click(w); };
   w.Label22.OnClick = [&w] { wizard::Label22_Click(w); };
+  w.Label12.OnClick = [&w] { Label12_Click(w); };
+  w.Label43.OnClick = [&w] { Label43_Click(w); };
+  w.Label46.OnClick = [&w] { Label46_Click(w); };
+  w.Label24.OnClick = [&w] { Label24_Click(w); };
   for (int n = 1; n <= 10; ++n) w.OptionNumber(n).OnClick = [&w, n] { wizard::Option_Click(w, n); };
   w.Check3.OnClick = [&w] { wizard::Check3_Click(w); };
   w.Check4.OnClick = [&w] { wizard::Check4_Click(w); };

@@ -2,7 +2,9 @@
 
 #include <initializer_list>
 
+#include "localisation/language_selection.h"
 #include "localisation/text_lookup.h"
+#include "online/update_check.h"
 #include "shell/command_line.h"
 #include "system/environment.h"
 #include "system/settings_keys.h"
@@ -100,6 +102,9 @@ std::string WindowTitle(const Environment& env, const LanguageState& language) {
 
 bool Start_Load(Start& w) {
   const SettingsStore& store = w.svc.context.settings;
+  // The environment was probed when the process's context was built.
+  if (!InitLanguage(w.svc.context, w.svc.host)) return false;
+  online::CheckUpdateAge(w.svc.context, w.svc.host);
   if (RunCommandLineMode(w)) return false;
   DressWindow(w);
   wizard::RestoreModeAndWay(w);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "ui/control.h"
 
@@ -15,6 +16,16 @@ class Label : public ClickableControl {
 class CommandButton : public ClickableControl {
  public:
   using ClickableControl::ClickableControl;
+};
+
+// A one-line box the user types into. Its text is the control's caption: the program sets it
+// with SetText and the window writes the user's typing back the same way.
+class TextBox : public Control {
+ public:
+  using Control::Control;
+
+  const std::string& Text() const { return Caption(); }
+  void SetText(std::string text) { SetCaption(std::move(text)); }
 };
 
 // Shows one picture named by a text: a status picture, an icon or a file beside the program.

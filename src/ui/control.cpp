@@ -70,6 +70,10 @@ void Control::CopyPropertiesFrom(const Control& design) {
   parent_ = design.parent_;
 }
 
+void Control::SetFocus() {
+  if (form_ && form_->Observer()) form_->Observer()->FocusRequested(*this);
+}
+
 void Control::Notify(Property property) {
   if (form_ && form_->Observer()) form_->Observer()->ControlChanged(*this, property);
   Changed(property);

@@ -60,6 +60,9 @@ class Control {
   // What a user can click: shown, and enabled together with every panel around it.
   bool AcceptsUserInput() const;
 
+  // Moves the keyboard focus here (where the window shows it).
+  void SetFocus();
+
   // Takes over the design properties of `design` (everything but name, index and handlers)
   // without notifying anyone; used when a control-array element is loaded.
   void CopyPropertiesFrom(const Control& design);

@@ -36,6 +36,8 @@ class Host {
   virtual bool CloseWindow(Form& form) = 0;
   // Ends the program with exit `code`. The caller returns straight after.
   virtual void EndProcess(int code) = 0;
+  // Shows the wait cursor over the program's windows while `busy`; nothing by default.
+  virtual void SetBusy(bool /*busy*/) {}
 };
 
 }  // namespace nd::ui

@@ -38,6 +38,8 @@ class ModelObserver {
   // Called while the element still exists, just before it is destroyed.
   virtual void ControlUnloading(Control& /*control*/) {}
   virtual void FormChanged(Form& /*form*/, Property /*property*/) {}
+  // The program asks for the keyboard focus to go to `control`.
+  virtual void FocusRequested(Control& /*control*/) {}
 };
 
 }  // namespace nd::ui

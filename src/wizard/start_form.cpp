@@ -3,20 +3,18 @@
 #include <initializer_list>
 #include <utility>
 
+#include "ui/layout.h"
+
 namespace nd::wizard {
 namespace {
 
-// The layout is drawn on a 96-DPI grid: 15 twips to the pixel.
-constexpr int kTwipsPerPixel = 15;
+using ui::kTwipsPerPixel;
+using ui::Place;
+
 constexpr int kMargin = 40;
 constexpr int kContentWidth = 640;
 constexpr int kIndent = 24;
 constexpr int kPageHeight = 490;
-
-void Place(ui::Control& control, ui::Panel* page, int x, int y, int w, int h) {
-  control.SetParent(page);
-  control.Move(x * kTwipsPerPixel, y * kTwipsPerPixel, w * kTwipsPerPixel, h * kTwipsPerPixel);
-}
 
 // A full-width text of the page at height `y`.
 void Row(ui::Control& control, ui::Panel* page, int y, int h) {

@@ -33,6 +33,11 @@ struct StartServices {
   std::function<bool(const std::string& path)> load_background;
   // Everything after the program's name on its command line, as one text.
   std::string command_line;
+  // Opens the second window on the page of mode "lang" or "subscribe".
+  std::function<void(const std::string& mode)> open_second_window;
+  // Starts another copy of the program with `mode` as its one argument, without waiting;
+  // false when it could not be started.
+  std::function<bool(const std::string& mode)> start_second_copy;
 };
 
 // Window size in twips (15 twips make a pixel on a 96-DPI screen).

@@ -21,8 +21,20 @@ struct WizardRig {
   WizardRig()
       : context(ScratchContext(scratch)), volume(kWizardVolumeBytes, context.env.data_folder) {
     context.env.program_folder = scratch / "program";
+    context.env.executable_name = "nulldrift";
     std::filesystem::create_directories(context.env.program_folder);
     WriteFile(context.env.program_folder + "/program-back.jpg", "picture");
+    std::filesystem::create_directory_symlink(context.language.languages_folder,
+                                              context.env.program_folder + "/Languages");
+    // The folders an installation writes to, all inside the scratch folder.
+    context.env.common_programs_folder = scratch / "applications";
+    context.env.common_desktop_folder = scratch / "Desktop";
+    context.env.program_files_folder = scratch / "opt";
+    context.env.temp_folder = scratch.path();
+    std::filesystem::create_directories(context.env.common_desktop_folder);
+    std::filesystem::create_directories(context.env.common_programs_folder);
+    // A stored language: the locale of the machine running the tests must not choose one.
+    Save(context.settings, settings::kLanguage, "English");
     host.SetNow(std::chrono::system_clock::from_time_t(1'800'000'000));
   }
 
@@ -38,7 +50,12 @@ struct WizardRig {
         [this](const std::string& path) { sounds.push_back(path); },
         [this] { ++power_offs; },
         [this](const std::string&) { return background_decodes; },
-        ""};
+        command_line,
+        [this](const std::string& mode) { second_windows.push_back(mode); },
+        [this](const std::string& mode) {
+          second_copies.push_back(mode);
+          return second_copy_starts;
+        }};
     window = std::make_unique<wizard::Start>(std::move(services));
     host.Attach(*window);
     shell::WireStart(*window);
@@ -73,6 +90,10 @@ struct WizardRig {
   std::unique_ptr<wizard::Start> window;
   bool loaded = false;
   unsigned opens = 0;
+  std::string command_line;
+  std::vector<std::string> second_windows;  // modes the second window was opened for
+  std::vector<std::string> second_copies;   // modes other copies were started with
+  bool second_copy_starts = true;
 };
 
 }  // namespace nd::test

@@ -39,4 +39,11 @@ std::string LocalDateTimeText(std::chrono::system_clock::time_point when) {
   return std::string(text, size);
 }
 
+LocalDate LocalDateOf(std::chrono::system_clock::time_point when) {
+  std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  std::tm parts{};
+  if (!::localtime_r(&seconds, &parts)) return {};
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday};
+}
+
 }  // namespace nd::platform

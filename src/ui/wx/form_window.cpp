@@ -15,6 +15,7 @@
 #include <wx/panel.h>
 #include <wx/radiobut.h>
 #include <wx/settings.h>
+#include <wx/textctrl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -90,6 +91,7 @@ const wxBitmap& CachedBitmap(const std::string& path) {
 class FrameOwner {
  public:
   virtual void Clicked(wxWindow* widget) = 0;
+  virtual void TextEdited(wxWindow* widget) = 0;
   virtual void CloseRequested(wxCloseEvent& event) = 0;
   virtual void RefreshAll() = 0;
   virtual void FrameGone() = 0;
@@ -105,6 +107,10 @@ class FormFrame final : public wxFrame {
            wxDEFAULT_FRAME_STYLE & ~(wxRESIZE_BORDER | wxMAXIMIZE_BOX));
     SetClientSize(client_size);
     Bind(wxEVT_CLOSE_WINDOW, &FormFrame::OnClose, this);
+    Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
+      auto* widget = dynamic_cast<wxWindow*>(event.GetEventObject());
+      if (owner_ && widget) owner_->TextEdited(widget);
+    });
     // Command events of the widgets bubble up to the frame.
     for (auto type : {wxEVT_BUTTON, wxEVT_CHECKBOX, wxEVT_RADIOBUTTON}) {
       Bind(type, [this](wxCommandEvent& event) {
@@ -343,6 +349,18 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     if (Control* control = ControlOf(widget)) ApplyValue(*control, widgets_[control]);
   }
 
+  void TextEdited(wxWindow* widget) override {
+    auto* box = dynamic_cast<TextBox*>(ControlOf(widget));
+    if (!box) return;
+    HandlerScope scope;
+    box->SetText(static_cast<wxTextCtrl*>(widget)->GetValue().utf8_string());
+  }
+
+  void FocusRequested(Control& control) override {
+    auto it = widgets_.find(&control);
+    if (it != widgets_.end()) it->second.window->SetFocus();
+  }
+
   void CloseRequested(wxCloseEvent& event) override {
     if (!form_) {
       event.Skip();
@@ -430,6 +448,8 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
           new wxRadioButton(backdrop_, wxID_ANY, wxString(), pos, wxSize(1, 1), wxRB_GROUP);
       widget.deselected->Hide();
       widget.window = new wxRadioButton(backdrop_, wxID_ANY, wxString(), pos, size);
+    } else if (dynamic_cast<TextBox*>(&control)) {
+      widget.window = new wxTextCtrl(backdrop_, wxID_ANY, wxString(), pos, size);
     } else if (dynamic_cast<Picture*>(&control)) {
       widget.window = CreatePicture(rect);
     } else if (dynamic_cast<ProgressBar*>(&control)) {
@@ -491,6 +511,9 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
       label->SetLabelText(caption);
       label->Wrap(widget->GetSize().x);
       label->Refresh();
+    } else if (auto* box = dynamic_cast<wxTextCtrl*>(widget)) {
+      // ChangeValue sends no text event back to the model.
+      if (box->GetValue() != caption) box->ChangeValue(caption);
     } else if (dynamic_cast<wxButton*>(widget) || dynamic_cast<wxCheckBox*>(widget) ||
                dynamic_cast<wxRadioButton*>(widget)) {
       if (widget->GetLabel() != caption) widget->SetLabel(caption);
@@ -533,7 +556,18 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     if (!picture->PictureName().empty() && options_.pictures) {
       path = options_.pictures(picture->PictureName());
     }
-    static_cast<wxGenericStaticBitmap*>(widget)->SetBitmap(CachedBitmap(path));
+    const wxBitmap& bitmap = CachedBitmap(path);
+    const wxSize room = widget->GetSize();
+    if (bitmap.IsOk() && (bitmap.GetWidth() > room.x || bitmap.GetHeight() > room.y)) {
+      const double scale = std::min(static_cast<double>(room.x) / bitmap.GetWidth(),
+                                    static_cast<double>(room.y) / bitmap.GetHeight());
+      wxImage image = bitmap.ConvertToImage().Scale(
+          std::max(1, static_cast<int>(bitmap.GetWidth() * scale)),
+          std::max(1, static_cast<int>(bitmap.GetHeight() * scale)), wxIMAGE_QUALITY_HIGH);
+      static_cast<wxGenericStaticBitmap*>(widget)->SetBitmap(wxBitmap(image));
+    } else {
+      static_cast<wxGenericStaticBitmap*>(widget)->SetBitmap(bitmap);
+    }
     widget->Refresh();
   }
 

@@ -178,6 +178,16 @@ int64_t WxHost::MonotonicMs() {
   return duration_cast<milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+void WxHost::SetBusy(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    wxBeginBusyCursor();
+  } else {
+    wxEndBusyCursor();
+  }
+}
+
 bool WxHost::CloseWindow(Form& form) { return form.Close(CloseReason::kFromCode); }
 
 void WxHost::EndProcess(int code) {

@@ -33,6 +33,8 @@ class WxHost final : public Host {
   // before the main loop started, the program must check Ended() and not start it.
   void EndProcess(int code) override;
 
+  void SetBusy(bool busy) override;
+
   bool Ended() const { return ended_; }
   // The code of the first EndProcess call.
   int ExitCode() const { return exit_code_; }
@@ -41,6 +43,7 @@ class WxHost final : public Host {
   class SignalWatch;
 
   bool ended_ = false;
+  bool busy_ = false;
   int exit_code_ = 0;
   std::unique_ptr<SignalWatch> signal_watch_;
 };

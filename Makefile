@@ -28,9 +28,10 @@ asan: deps $(ASAN_BUILD)/build.ninja
 test: build asan format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 
-# As root: the program into "/opt/Nulldrift 3" (or DESTDIR / a prefix set at configure time).
+# As root: the program into "/opt/Nulldrift 3" (PREFIX=... or DESTDIR=... to place it elsewhere).
+PREFIX ?= /opt/Nulldrift 3
 install: build
-	cmake --install $(BUILD)
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 # As root: wipes a scratch loop volume and shows the deleted content gone from the raw image.
 demo: build
@@ -43,6 +44,7 @@ bench: build
 # As root: the window test under Xvfb, keeping its screenshots for the README.
 screenshots: build
 	tests/gui/wizard_gui_test.sh $(BUILD) docs/screenshots
+	tests/gui/modes_gui_test.sh $(BUILD) docs/screenshots
 
 SOURCES = $(shell find src tests bench -name '*.cpp' -o -name '*.h')
 

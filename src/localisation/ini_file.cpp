@@ -17,14 +17,6 @@ std::string_view Trim(std::string_view text) {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 std::string_view NextLine(std::string_view& text) {
   size_t end = text.find_first_of("\r\n");
   std::string_view line = text.substr(0, end);
@@ -46,6 +38,14 @@ std::string Finish(std::string_view value) {
 }
 
 }  // namespace
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
 
 std::string FindIniValue(std::string_view contents, std::string_view section,
                          std::string_view key) {

@@ -9,6 +9,9 @@ namespace nd {
 // The longest text an entry yields, in bytes of the file's code page; longer texts are cut.
 inline constexpr size_t kMaxIniValueBytes = 749;
 
+// Whether two texts are equal without regard to ASCII case, as section and key names compare.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 // The raw bytes (in the file's own code page) of `key` in `section` of the file at `path`.
 // Section and key match without regard to ASCII case; the text is what follows the first
 // "=", with blanks around it and one pair of enclosing quotes removed, cut after 749 bytes.

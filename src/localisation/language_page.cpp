@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "localisation/ini_file.h"
 #include "platform/files.h"
 #include "system/settings_keys.h"
 
@@ -12,16 +13,6 @@ constexpr std::string_view kIniSuffix = ".ini";
 // Gaps between the buttons, in twips.
 constexpr int kColumnGap = 400;
 constexpr int kRowGap = 60;
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 

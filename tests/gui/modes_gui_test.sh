@@ -190,8 +190,8 @@ grep -q "&to=updates&" "$OPENED" || fail "the update page was not opened"
 
 # Install and uninstall, with /opt and the menu folder of a private mount namespace.
 export BUILD SCRATCH OPENED STORE PROGRAM
+export -f fail answer_box
 unshare -m --propagation private bash -euo pipefail -c '
-  fail() { echo "FAIL: $*"; exit 1; }
   mount -t tmpfs none /opt
   mount -t tmpfs none /usr/share/applications
   INSTALLED="/opt/Nulldrift 3"
@@ -210,18 +210,10 @@ unshare -m --propagation private bash -euo pipefail -c '
 
   "$INSTALLED/nulldrift" uninstall &
   PID=$!
-  for key in alt+y alt+n Return; do   # sure: yes; keep the settings: no; removed: OK
-    BOX=""
-    for _ in $(seq 1 50); do
-      BOX=$(xdotool search --onlyvisible --name "^Nulldrift$" 2>/dev/null | tail -1 || true)
-      [ -n "$BOX" ] && break
-      sleep 0.1
-    done
-    [ -n "$BOX" ] || fail "no question before $key"
-    sleep 0.4
-    xdotool windowfocus --sync "$BOX" key "$key"
-    sleep 0.6
-  done
+  WID=""
+  answer_box alt+y                   # remove the program: yes
+  answer_box alt+n                   # keep the settings: no
+  answer_box Return                  # removed: OK
   wait "$PID" || fail "uninstall ended with status $?"
   for _ in $(seq 1 100); do [ -e "$INSTALLED" ] || break; sleep 0.1; done
   [ ! -e "$INSTALLED" ] || fail "the install folder is still there"

@@ -142,7 +142,9 @@ MODE1=Быстрая очистка
 MODE2=Тщательная очистка
 INI
   STORE=$XDG_CONFIG_HOME/Nulldrift/NDRF.ini
-  if grep -q "^\[Settings\]" "$STORE"; then
+  if grep -q "^Language=" "$STORE"; then
+    sed -i "s/^Language=.*$/Language=Russian\r/" "$STORE"
+  elif grep -q "^\[Settings\]" "$STORE"; then
     sed -i "s/^\[Settings\]\r\?$/&\nLanguage=Russian\r/" "$STORE"
   else
     printf "[Settings]\r\nLanguage=Russian\r\n" >>"$STORE"

@@ -26,6 +26,19 @@ inline Context ScratchContext(const ScratchFolder& scratch) {
   return Context{env, language, SettingsStore(scratch / "config")};
 }
 
+// Points the folders that installing writes to (menu, desktop, /opt) into the scratch folder.
+inline void UseScratchInstallFolders(Environment& env, const ScratchFolder& scratch) {
+  env.common_programs_folder = scratch / "applications";
+  env.common_desktop_folder = scratch / "Desktop";
+  env.program_files_folder = scratch / "opt";
+  env.temp_folder = scratch / "tmp";
+  env.executable_name = "nulldrift";
+  for (const std::string& folder :
+       {env.common_programs_folder, env.common_desktop_folder, env.temp_folder}) {
+    std::filesystem::create_directories(folder);
+  }
+}
+
 struct JobRig {
   explicit JobRig(uint64_t capacity)
       : context(ScratchContext(scratch)), volume(capacity, context.env.data_folder) {

@@ -15,12 +15,8 @@ namespace fs = std::filesystem;
 struct ShortcutRig {
   ShortcutRig() : context(ScratchContext(scratch)) {
     Environment& env = context.env;
-    env.common_programs_folder = scratch / "applications";
-    env.common_desktop_folder = scratch / "Desktop";
+    UseScratchInstallFolders(env, scratch);
     env.program_folder = scratch / "my program";
-    env.program_files_folder = scratch / "opt";
-    env.executable_name = "nulldrift";
-    fs::create_directories(env.common_desktop_folder);
     context.language = {"English", scratch / "Languages", 0};
     WriteFile(scratch / "Languages/English.ini",
               "[SHORTCUTS]\r\nTOSITE=Our site\r\nCHECK-UPD=Check for updates\r\n");

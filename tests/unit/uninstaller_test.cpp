@@ -24,13 +24,9 @@ using ui::MsgBoxResult;
 struct UninstallRig {
   UninstallRig() : context(ScratchContext(scratch)) {
     Environment& env = context.env;
+    UseScratchInstallFolders(env, scratch);
     // The quote in the path checks the script's quoting for real.
     env.program_files_folder = scratch / "pro'gram files";
-    env.common_programs_folder = scratch / "applications";
-    env.common_desktop_folder = scratch / "Desktop";
-    env.temp_folder = scratch / "tmp";
-    env.executable_name = "nulldrift";
-    fs::create_directories(env.temp_folder);
     WriteFile(Install() + "/nulldrift", "program");
     WriteFile(env.common_desktop_folder + "/Nulldrift 3.desktop", "launcher");
     WriteFile(env.data_folder + "/log.txt", "history");

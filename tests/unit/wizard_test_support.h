@@ -21,18 +21,11 @@ struct WizardRig {
   WizardRig()
       : context(ScratchContext(scratch)), volume(kWizardVolumeBytes, context.env.data_folder) {
     context.env.program_folder = scratch / "program";
-    context.env.executable_name = "nulldrift";
+    UseScratchInstallFolders(context.env, scratch);
     std::filesystem::create_directories(context.env.program_folder);
     WriteFile(context.env.program_folder + "/program-back.jpg", "picture");
     std::filesystem::create_directory_symlink(context.language.languages_folder,
                                               context.env.program_folder + "/Languages");
-    // The folders an installation writes to, all inside the scratch folder.
-    context.env.common_programs_folder = scratch / "applications";
-    context.env.common_desktop_folder = scratch / "Desktop";
-    context.env.program_files_folder = scratch / "opt";
-    context.env.temp_folder = scratch.path();
-    std::filesystem::create_directories(context.env.common_desktop_folder);
-    std::filesystem::create_directories(context.env.common_programs_folder);
     // A stored language: the locale of the machine running the tests must not choose one.
     Save(context.settings, settings::kLanguage, "English");
     host.SetNow(std::chrono::system_clock::from_time_t(1'800'000'000));

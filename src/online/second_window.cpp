@@ -3,6 +3,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "localisation/captions.h"
 #include "localisation/language_page.h"
 #include "online/newsletter_page.h"
 #include "online/quality_page.h"
@@ -11,17 +12,6 @@
 
 namespace nd::online {
 namespace {
-
-struct TextOf {
-  ui::Control& control;
-  const char* key;
-};
-
-void SetTexts(SecondForm& f, const char* section, std::initializer_list<TextOf> texts) {
-  for (const TextOf& t : texts) {
-    t.control.SetCaption(LookupText(f.svc.context.language, section, t.key));
-  }
-}
 
 LanguagePageView LanguagePage(SecondForm& f) { return {f.LangArray, f.CFlag}; }
 
@@ -41,15 +31,16 @@ void SecondForm_Load(SecondForm& f) {
            &f.Label3, &f.Label2, &f.Label1, &f.Label11, &f.Label17, &f.Label16, &f.Label4}) {
     label->SetFontCharset(context.language.charset);
   }
-  SetTexts(f, "SUBSCRIBER",
-           {{f.Label3, "GET-FREE-UPDATES"},
-            {f.Label2, "NEWSLETTER-INFO"},
-            {f.Label1, "ENTER-YOUR-EMAIL"},
-            {f.Label11, "FN"},
-            {f.Label17, "LN"},
-            {f.Command2, "SUBSCRIBE-BUTTON"},
-            {f.Command1, "CANCEL-BUTTON"}});
-  SetTexts(f, "CIP", {{f.Label16, "C1"}, {f.Label4, "C2"}, {f.Check1, "C3"}, {f.Command8, "C4"}});
+  SetCaptions(context.language, "SUBSCRIBER",
+              {{f.Label3, "GET-FREE-UPDATES"},
+               {f.Label2, "NEWSLETTER-INFO"},
+               {f.Label1, "ENTER-YOUR-EMAIL"},
+               {f.Label11, "FN"},
+               {f.Label17, "LN"},
+               {f.Command2, "SUBSCRIBE-BUTTON"},
+               {f.Command1, "CANCEL-BUTTON"}});
+  SetCaptions(context.language, "CIP",
+              {{f.Label16, "C1"}, {f.Label4, "C2"}, {f.Check1, "C3"}, {f.Command8, "C4"}});
   f.Text1.SetText(Get(context.settings, settings::kSubscriptionEmail));
   CheckDisplayScale(f);
   BuildLanguagePage(LanguagePage(f), context.language, context.env.program_folder);

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "localisation/captions.h"
 #include "localisation/language_selection.h"
 #include "localisation/text_lookup.h"
 #include "online/update_check.h"
@@ -17,15 +18,8 @@ namespace {
 
 using wizard::Start;
 
-struct TextOf {
-  ui::Control& control;
-  const char* key;
-};
-
-void SetTexts(Start& w, const char* section, std::initializer_list<TextOf> texts) {
-  for (const TextOf& t : texts) {
-    t.control.SetCaption(LookupText(w.svc.context.language, section, t.key));
-  }
+void SetTexts(Start& w, const char* section, std::initializer_list<CaptionKey> texts) {
+  SetCaptions(w.svc.context.language, section, texts);
 }
 
 void SetCharset(Start& w, std::initializer_list<ui::Control*> controls) {

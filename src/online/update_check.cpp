@@ -2,32 +2,16 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 
 #include "online/server.h"
+#include "platform/clock_text.h"
 #include "system/settings_keys.h"
 
 namespace nd::online {
 namespace {
 
 using std::chrono::sys_days;
-
-std::optional<std::tm> LocalParts(std::chrono::system_clock::time_point when) {
-  std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-  std::tm parts{};
-  if (!::localtime_r(&seconds, &parts)) return std::nullopt;
-  return parts;
-}
-
-// The stored form is ours alone, so it is fixed and independent of the user's locale.
-std::string StoredText(std::chrono::system_clock::time_point when) {
-  std::optional<std::tm> parts = LocalParts(when);
-  if (!parts) return {};
-  char text[32];
-  size_t size = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &*parts);
-  return std::string(text, size);
-}
 
 std::optional<sys_days> DateOf(int year, int month, int day) {
   std::chrono::year_month_day date{std::chrono::year(year),
@@ -53,9 +37,8 @@ std::optional<sys_days> StoredDate(const std::string& text) {
 }
 
 std::optional<sys_days> Today(ui::Host& host) {
-  std::optional<std::tm> parts = LocalParts(host.Now());
-  if (!parts) return std::nullopt;
-  return DateOf(parts->tm_year + 1900, parts->tm_mon + 1, parts->tm_mday);
+  const platform::LocalDate today = platform::LocalDateOf(host.Now());
+  return DateOf(today.year, today.month, today.day);
 }
 
 }  // namespace
@@ -73,7 +56,8 @@ int DaysSinceUpdateCheck(Context& context, ui::Host& host) {
 }
 
 void StoreUpdateCheckTime(Context& context, ui::Host& host) {
-  Save(context.settings, settings::kRecentUpdate, StoredText(host.Now()));
+  // The stored form is ours alone, so it is fixed and independent of the user's locale.
+  Save(context.settings, settings::kRecentUpdate, platform::LocalIsoDateTimeText(host.Now()));
 }
 
 std::string CheckUpdateAge(Context& context, ui::Host& host) {

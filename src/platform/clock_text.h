@@ -10,6 +10,9 @@ namespace nd::platform {
 // 14:05:09) under the C or POSIX locale, whose own short date has a two-digit year.
 std::string LocalDateTimeText(std::chrono::system_clock::time_point when);
 
+// The local date and time in the fixed form 2026-12-08 14:05:09, whatever the locale.
+std::string LocalIsoDateTimeText(std::chrono::system_clock::time_point when);
+
 struct LocalDate {
   int year = 0;
   int month = 0;  // 1-12

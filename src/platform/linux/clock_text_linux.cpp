@@ -25,18 +25,21 @@ bool IsPlainLocale(locale_t locale) {
 }  // namespace
 
 std::string LocalDateTimeText(std::chrono::system_clock::time_point when) {
+  locale_t locale = TimeLocale();
+  if (IsPlainLocale(locale)) return LocalIsoDateTimeText(when);
   std::time_t seconds = std::chrono::system_clock::to_time_t(when);
   std::tm parts{};
   if (!::localtime_r(&seconds, &parts)) return {};
   char text[128];
-  size_t size = 0;
-  locale_t locale = TimeLocale();
-  if (IsPlainLocale(locale)) {
-    size = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  } else {
-    size = ::strftime_l(text, sizeof text, "%x %X", &parts, locale);
-  }
-  return std::string(text, size);
+  return std::string(text, ::strftime_l(text, sizeof text, "%x %X", &parts, locale));
+}
+
+std::string LocalIsoDateTimeText(std::chrono::system_clock::time_point when) {
+  std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  std::tm parts{};
+  if (!::localtime_r(&seconds, &parts)) return {};
+  char text[32];
+  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts));
 }
 
 LocalDate LocalDateOf(std::chrono::system_clock::time_point when) {

@@ -36,10 +36,9 @@ cleanup() {
   rm -rf "$SCRATCH"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
+# shellcheck source=lib.sh
+. "$GUI_LIB"
 
 export HOME=$SCRATCH/home
 export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
@@ -94,21 +93,6 @@ start() {
   APP_PID=$!
   wait_window "$2"
 }
-wait_window() {
-  WID=""
-  for _ in $(seq 1 100); do
-    WID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$WID" ] && break
-    sleep 0.1
-  done
-  [ -n "$WID" ] || fail "no window \"$1\" appeared"
-  sleep 0.8
-}
-click() {
-  xdotool mousemove --window "$WID" "$1" "$2" click 1
-  sleep 0.5
-}
-shot() { import -window "$WID" "$SHOTS/$1.png"; }
 # Answers the message box in front with the key $1 (Return, alt+y, alt+n).
 answer_box() {
   local box=""
@@ -122,12 +106,6 @@ answer_box() {
   sleep 0.4
   xdotool windowfocus --sync "$box" key "$1"
   sleep 0.5
-}
-wait_exit() {
-  for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
-  wait "$APP_PID" || fail "the program ended with status $?"
-  APP_PID=""
 }
 stored() { tr -d '\r' <"$STORE" | grep -x "$1" >/dev/null; }
 

@@ -51,9 +51,10 @@ mount -o loop "$SCRATCH/volume.img" "$VOLUME"
 head -c 300000 /dev/urandom >"$VOLUME/keep.bin"
 KEEP_SUM=$(sha256sum <"$VOLUME/keep.bin")
 
-export SCRATCH SHOTS BUILD VOLUME EXTRA KEEP_SUM
+GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
+export SCRATCH SHOTS BUILD VOLUME EXTRA KEEP_SUM GUI_LIB
 xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
-  fail() { echo "FAIL: $*"; exit 1; }
+  . "$GUI_LIB"
   trap "if [ -n \"\${APP_PID:-}\" ]; then kill \"\$APP_PID\" 2>/dev/null || true; fi" EXIT
 
   # Starts the program in the folder $1 and waits up to 10 s for a window whose title matches
@@ -61,29 +62,15 @@ xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
   start() {
     "$1/nulldrift" >"$SCRATCH/app.log" 2>&1 &
     APP_PID=$!
-    WID=""
-    for _ in $(seq 1 100); do
-      WID=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -1 || true)
-      [ -n "$WID" ] && break
-      sleep 0.1
-    done
-    [ -n "$WID" ] || fail "no window \"$2\" appeared"
-    sleep 0.8
+    wait_window "$2"
   }
-  click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; sleep 0.7; }
   next() { click 650 515; }
-  shot() { import -window "$WID" "$SHOTS/$1.png"; }
   # Whether the second disk tile shows an icon (a plain background has almost no contrast).
   second_tile_shown() {
     import -window "$WID" "$SCRATCH/tiles.png"
     local spread
     spread=$(convert "$SCRATCH/tiles.png" -crop 48x48+147+116 -format "%[fx:standard_deviation]" info:)
     awk "BEGIN { exit !($spread > 0.05) }"
-  }
-  wait_exit() {
-    for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
-    wait "$APP_PID" || fail "the program ended with status $?"
   }
 
   start "$BUILD" "^Nulldrift "

@@ -1,0 +1,34 @@
+# Helpers the window tests share; sourced, with SHOTS (screenshot folder) set by the caller.
+# WID is the window being driven, APP_PID the program started last.
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# Waits up to 10 s for a visible window whose title matches $1; its id goes to WID.
+wait_window() {
+  WID=""
+  for _ in $(seq 1 100); do
+    WID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$WID" ] && break
+    sleep 0.1
+  done
+  [ -n "$WID" ] || fail "no window \"$1\" appeared"
+  sleep 0.8
+}
+
+click() {
+  xdotool mousemove --window "$WID" "$1" "$2" click 1
+  sleep 0.7
+}
+
+shot() { import -window "$WID" "$SHOTS/$1.png"; }
+
+# Waits up to 10 s for the program to end, which it must do with status 0.
+wait_exit() {
+  for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
+  wait "$APP_PID" || fail "the program ended with status $?"
+  APP_PID=""
+}

@@ -4,6 +4,8 @@
 #include <wx/display.h>
 #include <wx/image.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +30,16 @@ namespace {
 
 // Set when the program ended by its own decision rather than by the message loop running out.
 std::optional<int> g_exit_code;
+
+// For translators: with NULLDRIFT_FIT_LOG naming a file, every caption that needs more room
+// than its control has is appended to it as "<window> <control>: <caption>".
+nd::ui::wx::OverflowReport FitLog(const std::string& window) {
+  const char* path = std::getenv("NULLDRIFT_FIT_LOG");
+  if (!path || !*path) return {};
+  return [file = std::string(path), window](const std::string& control, const std::string& text) {
+    std::ofstream(file, std::ios::app) << window << ' ' << control << ": " << text << '\n';
+  };
+}
 
 class NulldriftApp : public wxApp {
  public:
@@ -106,6 +118,7 @@ class NulldriftApp : public wxApp {
     for (const std::string& name : nd::online::SecondHeadingLabels()) {
       options.heading_labels.insert(name);
     }
+    options.overflow = FitLog("second");
     second_view_ = std::make_unique<nd::ui::wx::FormWindow>(*second_, options);
     nd::online::SecondForm_Load(*second_);
     nd::online::ShowSecondPage(*second_, mode == "lang" ? nd::online::SecondPage::kLanguage
@@ -131,6 +144,7 @@ class NulldriftApp : public wxApp {
     options.pictures = Pictures();
     for (const std::string& name : nd::wizard::HeadingLabels()) options.heading_labels.insert(name);
     for (const std::string& name : nd::wizard::LinkLabels()) options.link_labels.insert(name);
+    options.overflow = FitLog("wizard");
     return options;
   }
 

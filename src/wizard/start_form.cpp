@@ -61,7 +61,7 @@ void Start::Design() {
 
   p = &Page(2);
   Row(Label3, p, 18, 32);
-  Row(Label5, p, 54, 48);
+  Row(Label5, p, 54, 60);
   // Tile 0; the others are placed one seventh of the window width apart when loaded.
   Place(DiskImage[0], p, kMargin + 4, 116, 48, 48);
   Place(DiskImageSel[0], p, kMargin + 54, 140, 24, 24);

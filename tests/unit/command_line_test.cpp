@@ -102,6 +102,11 @@ TEST(CommandLine, UninstallEndsTheProgramWhateverTheAnswer) {
 TEST(CommandLine, VardWithOnlyEnglishSaysSoAndEnds) {
   FakeBrowser browser;
   WizardRig rig;
+  const std::string languages = rig.context.env.program_folder + "/Languages";
+  std::filesystem::remove(languages);
+  std::filesystem::create_directory(languages);
+  std::filesystem::copy_file(rig.context.language.languages_folder + "/English.ini",
+                             languages + "/English.ini");
   rig.command_line = "vard";
   rig.Open();
   ASSERT_EQ(rig.host.MsgBoxes().size(), 1u);

@@ -61,10 +61,29 @@ bool EnabledWithPanels(const Control& control) {
   return true;
 }
 
+std::string NameOf(const Control& control) {
+  if (control.Index() < 0) return control.Name();
+  return control.Name() + "(" + std::to_string(control.Index()) + ")";
+}
+
+// Whether a caption needs more room than its widget has. A label wraps at its width, so it
+// overflows when the wrapped lines are taller than the label or one word is wider; a button,
+// check box or option button keeps one line, so it overflows when that line is wider.
+bool Overflows(wxWindow* widget) {
+  const wxSize room = widget->GetSize();
+  if (auto* label = dynamic_cast<wxGenericStaticText*>(widget)) {
+    if (label->GetLabelText().empty()) return false;
+    wxClientDC dc(label);
+    dc.SetFont(label->GetFont());
+    const wxSize need = dc.GetMultiLineTextExtent(label->GetLabelText());
+    return need.x > room.x || need.y > room.y;
+  }
+  if (widget->GetLabel().empty()) return false;
+  return widget->GetBestSize().x > room.x;
+}
+
 bool Listed(const std::set<std::string>& names, const Control& control) {
-  if (names.contains(control.Name())) return true;
-  return control.Index() >= 0 &&
-         names.contains(control.Name() + "(" + std::to_string(control.Index()) + ")");
+  return names.contains(control.Name()) || names.contains(NameOf(control));
 }
 
 // Loads quietly: a missing picture leaves its place blank instead of raising a log window.
@@ -514,10 +533,15 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     } else if (auto* box = dynamic_cast<wxTextCtrl*>(widget)) {
       // ChangeValue sends no text event back to the model.
       if (box->GetValue() != caption) box->ChangeValue(caption);
+      return;
     } else if (dynamic_cast<wxButton*>(widget) || dynamic_cast<wxCheckBox*>(widget) ||
                dynamic_cast<wxRadioButton*>(widget)) {
       if (widget->GetLabel() != caption) widget->SetLabel(caption);
+    } else {
+      return;
     }
+    if (options_.overflow && Overflows(widget))
+      options_.overflow(NameOf(control), control.Caption());
   }
 
   void ApplyState(const Control& control, const Widget& widget) {

@@ -18,6 +18,9 @@ namespace nd::ui::wx {
 
 // A picture name of the model (such as "IconOK" or "DiskHDD") -> image file; "" = no picture.
 using PictureResolver = std::function<std::string(const std::string& picture_name)>;
+// Told about a caption that needs more room than its control has: the control's name (with
+// "(index)" for an array element) and the caption.
+using OverflowReport = std::function<void(const std::string& control, const std::string& caption)>;
 
 struct WindowOptions {
   // 15 twips are one pixel.
@@ -29,6 +32,8 @@ struct WindowOptions {
   // Label controls by name; an array element matches by its array's name or by "Name(index)".
   std::set<std::string> heading_labels;  // larger and bold
   std::set<std::string> link_labels;     // underlined, in the link colour, with a hand cursor
+  // Checks every caption shown against the room of its control, hidden pages included.
+  OverflowReport overflow;
 };
 
 // The frame exists while the form is open and has been shown at least once; the form's

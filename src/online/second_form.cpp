@@ -45,8 +45,8 @@ void SecondForm::Design() {
   Place(LN, p, 190, 200, 310, 28);
   Place(Label1, p, kMargin, 244, 140, 22);
   Place(Text1, p, 190, 240, 310, 28);
-  Place(Command2, p, 270, kButtonTop, 110, 30);
-  Place(Command1, p, 390, kButtonTop, 110, 30);
+  Place(Command2, p, 230, kButtonTop, 130, 30);
+  Place(Command1, p, 370, kButtonTop, 130, 30);
 
   p = &Picture5;
   Place(Label16, p, kMargin, 30, kContentWidth, 30);
@@ -54,7 +54,7 @@ void SecondForm::Design() {
   Place(Label4, p, kMargin, 72, kContentWidth, 110);
   Place(Check1, p, kMargin, 196, kContentWidth, 24);
   Check1.SetCaption("Join customer imporvement program");
-  Place(Command8, p, 390, kButtonTop, 110, 30);
+  Place(Command8, p, 370, kButtonTop, 130, 30);
   Command8.SetCaption("Save <>");
 }
 

@@ -82,28 +82,28 @@ void Start::Design() {
   p = &Page(3);
   Row(Label15, p, 18, 32);
   Row(Option6, p, 56, 24);
-  Place(Label26, p, kMargin + kIndent, 82, kContentWidth - kIndent, 64);
-  Row(Option7, p, 150, 24);
-  Place(Label27, p, kMargin + kIndent, 176, kContentWidth - kIndent, 64);
-  Row(Label25, p, 250, 22);
-  Row(Label28, p, 274, 96);
-  Row(Picture1, p, 376, 56);
+  Place(Label26, p, kMargin + kIndent, 82, kContentWidth - kIndent, 80);
+  Row(Option7, p, 166, 24);
+  Place(Label27, p, kMargin + kIndent, 192, kContentWidth - kIndent, 80);
+  Row(Label25, p, 282, 22);
+  Row(Label28, p, 306, 96);
+  Row(Picture1, p, 408, 56);
   Place(Option8, &Picture1, 0, 0, 210, 48);
   Place(Option9, &Picture1, 215, 0, 210, 48);
   Place(Option10, &Picture1, 430, 0, 210, 48);
 
   p = &Page(4);
   Row(Label23, p, 14, 30);
-  Row(Check6, p, 50, 24);
+  Row(Check6, p, 50, 40);
   // The paging-file policy has no counterpart on this system.
   Check6.SetEnabled(false);
-  Place(Label7, p, kMargin + kIndent, 74, kContentWidth - kIndent, 36);
-  Row(Check5, p, 114, 24);
-  Row(Label37, p, 146, 22);
-  Row(Label38, p, 168, 52);
-  Row(Check4, p, 222, 24);
-  Row(Label4, p, 254, 66);
-  int y = 322;
+  Place(Label7, p, kMargin + kIndent, 90, kContentWidth - kIndent, 40);
+  Row(Check5, p, 132, 24);
+  Row(Label37, p, 164, 22);
+  Row(Label38, p, 186, 60);
+  Row(Check4, p, 248, 24);
+  Row(Label4, p, 278, 72);
+  int y = 352;
   for (ui::OptionButton* method : {&Option2, &Option1, &Option3, &Option4, &Option5}) {
     Place(*method, p, kMargin, y, 400, 24);
     y += 24;

@@ -6,14 +6,11 @@ fail() {
   exit 1
 }
 
-# Waits up to 10 s for a visible window whose title matches $1; its id goes to WID.
+# Waits up to 10 s for a visible window whose title matches $1; its id goes to WID. One
+# waiting xdotool, not a loop of them: a burst of short-lived X clients now and then makes the
+# display refuse a starting program's connection.
 wait_window() {
-  WID=""
-  for _ in $(seq 1 100); do
-    WID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$WID" ] && break
-    sleep 0.1
-  done
+  WID=$(timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
   [ -n "$WID" ] || fail "no window \"$1\" appeared"
   sleep 0.8
 }

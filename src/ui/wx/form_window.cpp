@@ -21,10 +21,12 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "ui/form_model.h"
+#include "ui/text_wrap.h"
 #include "ui/wx/handler_scope.h"
 #include "ui/wx/wx_timers.h"
 
@@ -67,8 +69,8 @@ std::string NameOf(const Control& control) {
 }
 
 // Whether a caption needs more room than its widget has. A label wraps at its width, so it
-// overflows when the wrapped lines are taller than the label or one word is wider; a button,
-// check box or option button keeps one line, so it overflows when that line is wider.
+// overflows when the wrapped lines are taller than the label or one word is wider. Check boxes
+// and option buttons wrap too and are measured with their indicator; a button keeps one line.
 bool Overflows(wxWindow* widget) {
   const wxSize room = widget->GetSize();
   if (auto* label = dynamic_cast<wxGenericStaticText*>(widget)) {
@@ -79,7 +81,12 @@ bool Overflows(wxWindow* widget) {
     return need.x > room.x || need.y > room.y;
   }
   if (widget->GetLabel().empty()) return false;
-  return widget->GetBestSize().x > room.x;
+  if (dynamic_cast<wxButton*>(widget)) return widget->GetBestSize().x > room.x;
+  // The indicator's own frame may be taller than the box; the caption's lines must not be.
+  wxClientDC dc(widget);
+  dc.SetFont(widget->GetFont());
+  const wxSize text = dc.GetMultiLineTextExtent(widget->GetLabel());
+  return widget->GetBestSize().x > room.x || text.y > room.y;
 }
 
 bool Listed(const std::set<std::string>& names, const Control& control) {
@@ -527,15 +534,31 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     const wxString caption = Text(control.Caption());
     if (auto* label = dynamic_cast<wxGenericStaticText*>(widget)) {
       // Labels show "&" as it is; wrapping inserts line breaks, so it starts from the full text.
-      label->SetLabelText(caption);
-      label->Wrap(widget->GetSize().x);
+      const std::string lines =
+          WrapText(control.Caption(), widget->GetSize().x, [label](std::string_view piece) {
+            return label->GetTextExtent(Text(std::string(piece))).x;
+          });
+      label->SetLabelText(Text(lines));
       label->Refresh();
     } else if (auto* box = dynamic_cast<wxTextCtrl*>(widget)) {
       // ChangeValue sends no text event back to the model.
       if (box->GetValue() != caption) box->ChangeValue(caption);
       return;
-    } else if (dynamic_cast<wxButton*>(widget) || dynamic_cast<wxCheckBox*>(widget) ||
-               dynamic_cast<wxRadioButton*>(widget)) {
+    } else if (dynamic_cast<wxCheckBox*>(widget) || dynamic_cast<wxRadioButton*>(widget)) {
+      // Like labels, they wrap their caption within their box, beside the indicator.
+      if (widget->GetLabel() != caption) widget->SetLabel(caption);
+      widget->InvalidateBestSize();
+      const int width = widget->GetSize().x;
+      if (widget->GetBestSize().x > width) {
+        const int room = width - (widget->GetBestSize().x - widget->GetTextExtent(caption).x);
+        const wxString lines =
+            Text(WrapText(control.Caption(), room, [widget](std::string_view piece) {
+              return widget->GetTextExtent(Text(std::string(piece))).x;
+            }));
+        widget->SetLabel(lines);
+        widget->InvalidateBestSize();
+      }
+    } else if (dynamic_cast<wxButton*>(widget)) {
       if (widget->GetLabel() != caption) widget->SetLabel(caption);
     } else {
       return;

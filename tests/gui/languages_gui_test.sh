@@ -33,12 +33,8 @@ GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
 # shellcheck source=lib.sh
 . "$GUI_LIB"
 
-export HOME=$SCRATCH/home
-export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
-export NULLDRIFT_MOUNTS=$SCRATCH/no-volumes LC_ALL=C.UTF-8 LANG=C.UTF-8
+use_scratch_home
 export NULLDRIFT_FIT_LOG=$SCRATCH/fit.log
-STORE=$XDG_CONFIG_HOME/Nulldrift/NDRF.ini
-mkdir -p "$HOME/Desktop" "$(dirname "$STORE")"
 
 # Starts the program (mode word $1, may be empty) and ends it once its window titled $2 shows.
 open_and_close() {

@@ -1,6 +1,16 @@
 # Helpers the window tests share; sourced, with SHOTS (screenshot folder) set by the caller.
 # WID is the window being driven, APP_PID the program started last.
 
+# A home of its own under SCRATCH, in a locale with no country, where the program sees no volume
+# at all; STORE is its settings file.
+use_scratch_home() {
+  export HOME=$SCRATCH/home
+  export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
+  export NULLDRIFT_MOUNTS=$SCRATCH/no-volumes LC_ALL=C.UTF-8 LANG=C.UTF-8
+  STORE=$XDG_CONFIG_HOME/Nulldrift/NDRF.ini
+  mkdir -p "$HOME/Desktop" "$(dirname "$STORE")"
+}
+
 fail() {
   echo "FAIL: $*"
   exit 1

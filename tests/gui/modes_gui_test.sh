@@ -40,11 +40,8 @@ GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
 # shellcheck source=lib.sh
 . "$GUI_LIB"
 
-export HOME=$SCRATCH/home
-export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
-export NULLDRIFT_MOUNTS=$SCRATCH/no-volumes LC_ALL=C.UTF-8 LANG=C.UTF-8
-mkdir -p "$HOME/Desktop" "$SCRATCH/bin"
-STORE=$XDG_CONFIG_HOME/Nulldrift/NDRF.ini
+use_scratch_home
+mkdir -p "$SCRATCH/bin"
 OPENED=$SCRATCH/opened.log
 cat >"$SCRATCH/bin/xdg-open" <<EOF
 #!/bin/sh

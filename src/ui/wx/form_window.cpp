@@ -89,6 +89,13 @@ bool Overflows(wxWindow* widget) {
   return widget->GetBestSize().x > room.x || text.y > room.y;
 }
 
+// `text` broken into lines of at most `width` pixels in the widget's font.
+wxString Wrapped(const wxWindow* widget, const std::string& text, int width) {
+  return Text(WrapText(text, width, [widget](std::string_view piece) {
+    return widget->GetTextExtent(Text(std::string(piece))).x;
+  }));
+}
+
 bool Listed(const std::set<std::string>& names, const Control& control) {
   return names.contains(control.Name()) || names.contains(NameOf(control));
 }
@@ -534,11 +541,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     const wxString caption = Text(control.Caption());
     if (auto* label = dynamic_cast<wxGenericStaticText*>(widget)) {
       // Labels show "&" as it is; wrapping inserts line breaks, so it starts from the full text.
-      const std::string lines =
-          WrapText(control.Caption(), widget->GetSize().x, [label](std::string_view piece) {
-            return label->GetTextExtent(Text(std::string(piece))).x;
-          });
-      label->SetLabelText(Text(lines));
+      label->SetLabelText(Wrapped(label, control.Caption(), widget->GetSize().x));
       label->Refresh();
     } else if (auto* box = dynamic_cast<wxTextCtrl*>(widget)) {
       // ChangeValue sends no text event back to the model.
@@ -551,11 +554,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
       const int width = widget->GetSize().x;
       if (widget->GetBestSize().x > width) {
         const int room = width - (widget->GetBestSize().x - widget->GetTextExtent(caption).x);
-        const wxString lines =
-            Text(WrapText(control.Caption(), room, [widget](std::string_view piece) {
-              return widget->GetTextExtent(Text(std::string(piece))).x;
-            }));
-        widget->SetLabel(lines);
+        widget->SetLabel(Wrapped(widget, control.Caption(), room));
         widget->InvalidateBestSize();
       }
     } else if (dynamic_cast<wxButton*>(widget)) {

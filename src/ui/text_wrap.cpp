@@ -63,8 +63,8 @@ std::string WrapParagraph(std::string_view text, int width, const TextWidth& mea
   // Pieces that stay together: a word with the blanks after it, or one character of a script
   // written without blanks (with the punctuation that may not be parted from it).
   struct Piece {
-    size_t begin, end;   // bytes, blanks after the piece included
-    size_t visible_end;  // bytes, blanks excluded
+    size_t begin;        // bytes
+    size_t visible_end;  // bytes, the blanks after the piece excluded
   };
   std::vector<Piece> pieces;
   for (size_t i = 0; i < chars.size();) {
@@ -75,7 +75,7 @@ std::string WrapParagraph(std::string_view text, int width, const TextWidth& mea
     }
     const size_t visible_end = chars[j - 1].end;
     while (j < chars.size() && IsBlank(chars[j].code)) ++j;
-    pieces.push_back({chars[i].begin, chars[j - 1].end, visible_end});
+    pieces.push_back({chars[i].begin, visible_end});
     i = j;
   }
 

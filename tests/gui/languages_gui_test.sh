@@ -9,15 +9,11 @@
 # Needs Xvfb; exits 77 (skipped) without it.
 set -euo pipefail
 
-if [ -z "${ND_UNDER_XVFB:-}" ]; then
-  for tool in xvfb-run xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-      exit 77
-    fi
-  done
-  ND_UNDER_XVFB=1 exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@"
-fi
+GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
+# shellcheck source=lib.sh
+. "$GUI_LIB"
+need_tools xvfb-run xdotool
+under_xvfb "$0" "$@"
 
 BUILD=$(cd "$1" && pwd)
 SCRATCH=$(mktemp -d /tmp/nulldrift-languages.XXXXXX)
@@ -29,9 +25,6 @@ cleanup() {
   rm -rf "$SCRATCH"
 }
 trap cleanup EXIT
-GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
-# shellcheck source=lib.sh
-. "$GUI_LIB"
 
 use_scratch_home
 export NULLDRIFT_FIT_LOG=$SCRATCH/fit.log

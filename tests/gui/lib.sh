@@ -1,6 +1,24 @@
 # Helpers the window tests share; sourced, with SHOTS (screenshot folder) set by the caller.
 # WID is the window being driven, APP_PID the program started last.
 
+# Exits 77 (skipped) unless every tool named is installed.
+need_tools() {
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "SKIP: $tool is missing (scripts/install-deps installs it)"
+      exit 77
+    fi
+  done
+}
+
+# Runs the calling script (its path and arguments given) again on a virtual display of its own,
+# unless it already runs on one.
+under_xvfb() {
+  if [ -z "${ND_UNDER_XVFB:-}" ]; then
+    ND_UNDER_XVFB=1 exec xvfb-run -a -s '-screen 0 1024x768x24' "$@"
+  fi
+}
+
 # A home of its own under SCRATCH, in a locale with no country, where the program sees no volume
 # at all; STORE is its settings file.
 use_scratch_home() {

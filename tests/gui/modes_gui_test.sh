@@ -11,19 +11,15 @@
 # Needs root (mount namespace) and Xvfb; exits 77 (skipped) without them.
 set -euo pipefail
 
-if [ -z "${ND_UNDER_XVFB:-}" ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root for its private mount namespace"
-    exit 77
-  fi
-  for tool in xvfb-run xdotool import unshare; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-      exit 77
-    fi
-  done
-  ND_UNDER_XVFB=1 exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@"
+GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
+# shellcheck source=lib.sh
+. "$GUI_LIB"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "SKIP: needs root for its private mount namespace"
+  exit 77
 fi
+need_tools xvfb-run xdotool import unshare
+under_xvfb "$0" "$@"
 
 BUILD=$(cd "$1" && pwd)
 mkdir -p "$2"
@@ -36,9 +32,6 @@ cleanup() {
   rm -rf "$SCRATCH"
 }
 trap cleanup EXIT
-GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
-# shellcheck source=lib.sh
-. "$GUI_LIB"
 
 use_scratch_home
 mkdir -p "$SCRATCH/bin"

@@ -19,12 +19,10 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "SKIP: needs root to mount a scratch volume"
   exit 77
 fi
-for tool in xvfb-run xdotool import convert mkfs.ext4; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-    exit 77
-  fi
-done
+GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
+# shellcheck source=lib.sh
+. "$GUI_LIB"
+need_tools xvfb-run xdotool import convert mkfs.ext4
 
 SCRATCH=$(mktemp -d /tmp/nulldrift-gui.XXXXXX)
 VOLUME=$SCRATCH/volume
@@ -53,7 +51,6 @@ mount -o loop "$SCRATCH/volume.img" "$VOLUME"
 head -c 300000 /dev/urandom >"$VOLUME/keep.bin"
 KEEP_SUM=$(sha256sum <"$VOLUME/keep.bin")
 
-GUI_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
 export SCRATCH SHOTS BUILD VOLUME EXTRA KEEP_SUM GUI_LIB
 xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
   . "$GUI_LIB"

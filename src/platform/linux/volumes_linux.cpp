@@ -392,6 +392,16 @@ std::optional<uint64_t> FreeSpace(std::string_view letter) {
   }
 }
 
+std::optional<uint64_t> ClusterSize(std::string_view letter) {
+  try {
+    auto probe = ProbeFor(letter);
+    if (!probe || probe->cluster_bytes == 0) return std::nullopt;
+    return probe->cluster_bytes;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 std::optional<uint64_t> SetAsideReservedPool(std::string_view letter) {
   try {
     std::lock_guard<std::mutex> lock(g_mutex);

@@ -97,11 +97,14 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
   if (!folder->RemoveIfEmpty()) job.state.WorkStatus = kStatusDeletionFailed;
 }
 
-void RemoveLeftoverWorkFolders(
-    const Context& context, ui::Host& host, VolumeAccess& volumes,
-    const std::function<void(const std::string& folder, FolderState state)>& skipped) {
+void RemoveLeftoverWorkFolders(const Context& context, ui::Host& host, VolumeAccess& volumes,
+                               const SkippedFolder& skipped, std::string_view only_letters) {
   for (const VolumeInfo& volume : volumes.Volumes()) {
     if (!IsUsableVolume(volume)) continue;
+    if (!only_letters.empty() &&
+        only_letters.find(Upper(volume.DriveLetter)) == std::string_view::npos) {
+      continue;
+    }
     std::string folder = WorkFolderPath(context.env, volumes, Upper(volume.DriveLetter));
     if (folder.empty()) continue;
     FolderState state = volumes.InspectFolder(folder);

@@ -32,8 +32,10 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in);
 // Removes the work folders that an interrupted run left on the usable volumes, telling the user
 // before and after each one. A folder that is not ours, or that a running cleaning holds, is
 // left alone and handed to `skipped` with the reason.
-void RemoveLeftoverWorkFolders(
-    const Context& context, ui::Host& host, VolumeAccess& volumes,
-    const std::function<void(const std::string& folder, FolderState state)>& skipped = {});
+// With `only_letters`, just the volumes of those letters.
+using SkippedFolder = std::function<void(const std::string& folder, FolderState state)>;
+void RemoveLeftoverWorkFolders(const Context& context, ui::Host& host, VolumeAccess& volumes,
+                               const SkippedFolder& skipped = {},
+                               std::string_view only_letters = {});
 
 }  // namespace nd::engine

@@ -61,6 +61,9 @@ std::optional<uint64_t> ClusterSize(std::string_view letter);
 // cannot be changed. FreeSpace counts the pool while it is set aside.
 std::optional<uint64_t> SetAsideReservedPool(std::string_view letter);
 void RestoreReservedPool(std::string_view letter, uint64_t clusters);
+// Gives back the pools that a fill set aside and could not restore (it was killed, or the
+// machine lost power mid-fill); a pool whose fill still runs is left alone. Root only.
+void RestoreForgottenReservedPools();
 
 // Writes everything cached for the filesystem that holds `path` to its device.
 bool FlushFileSystem(const std::string& path);

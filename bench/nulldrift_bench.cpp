@@ -125,10 +125,10 @@ class EngineRig {
     auto job = Job();
     uint64_t before = access_->FreeSpace(in_.drive_letter).value_or(0);
     auto start = Clock::now();
-    in_.step = 1;
+    in_.step = nd::engine::SubStep::kCopySource;
     nd::engine::BuildCopySource(job, in_);
     double source_s = Seconds(start);
-    in_.step = 2;
+    in_.step = nd::engine::SubStep::kFill;
     nd::engine::FillFreeSpace(job, in_);
     double fill_s = Seconds(start);
     folder_->Flush();
@@ -139,7 +139,7 @@ class EngineRig {
     Run run;
     run.seconds = Seconds(start);
     run.bytes = before - access_->FreeSpace(in_.drive_letter).value_or(0);
-    run.status = state_.WorkStatus;
+    run.status = nd::engine::Number(state_.WorkStatus);
     Clear();
     return run;
   }
@@ -147,12 +147,12 @@ class EngineRig {
   Run SmallFiles() {
     auto job = Job();
     auto start = Clock::now();
-    in_.step = 0;
+    in_.step = nd::engine::SubStep::kSmallFiles;
     nd::engine::SmallFilePass(job, in_);
     Run run;
     run.seconds = Seconds(start);
     run.bytes = static_cast<uint64_t>(state_.WorkFileCount + 1);
-    run.status = state_.WorkStatus;
+    run.status = nd::engine::Number(state_.WorkStatus);
     return run;
   }
 
@@ -160,11 +160,11 @@ class EngineRig {
   Run Clear() {
     auto job = Job();
     auto start = Clock::now();
-    in_.step = 3;
+    in_.step = nd::engine::SubStep::kDeletion;
     nd::engine::ClearWorkFolder(job, in_);
     Run run;
     run.seconds = Seconds(start);
-    run.status = state_.WorkStatus;
+    run.status = nd::engine::Number(state_.WorkStatus);
     OpenFolder();
     return run;
   }

@@ -8,6 +8,7 @@
 #include "engine/cleaning_job.h"
 #include "engine/progress.h"
 #include "engine/standby.h"
+#include "engine/stop_button.h"
 #include "engine/volume_access.h"
 #include "engine/work_folder.h"
 #include "engine/working_page_form.h"
@@ -59,16 +60,18 @@ int main(int argc, char** argv) {
   auto blocker = nd::platform::MakeSystemSleepBlocker();
   nd::engine::PowerHook power_hook(*blocker);
   nd::engine::JobState state;
-  nd::engine::JobEnvironment job{context,
-                                 host,
-                                 form.Page(),
-                                 state,
-                                 *volumes,
-                                 nd::ClockSeededRandom(),
-                                 {command.clean_way, command.ntfs_mode, command.prevent_standby},
-                                 &power_hook,
-                                 {},
-                                 {}};
+  nd::engine::JobEnvironment job{
+      context,
+      host,
+      form.Page(),
+      state,
+      *volumes,
+      nd::ClockSeededRandom(),
+      {static_cast<nd::engine::CleanWay>(command.clean_way),
+       static_cast<nd::engine::NtfsMode>(command.ntfs_mode), command.prevent_standby},
+      &power_hook,
+      {},
+      {}};
   form.Command4.OnClick = [&job] { nd::engine::Command4_Click(job); };
   nd::engine::StartCleaningJob(job, letters);
   host.FinishLine();

@@ -67,15 +67,15 @@ void AddResultRow(JobEnvironment& job, int row, const std::string& letter) {
   ui::Label& info = page.ReportInfo[row];
   info.SetFontCharset(static_cast<int16_t>(job.context.language.charset));
   const std::string& note = job.state.WorkStatusNote;
-  info.SetCaption(
-      !note.empty() ? note
-                    : Text(job, "VERSION3", "WORK-STATUS-" + std::to_string(job.state.WorkStatus)));
+  info.SetCaption(!note.empty()
+                      ? note
+                      : Text(job, "VERSION3", "WORK-STATUS-" + NumberText(job.state.WorkStatus)));
   info.SetVisible(true);
 }
 
 struct JobParameters {
-  int clean_way = 1;
-  int ntfs_mode = 1;
+  CleanWay clean_way = CleanWay::kFileRecords;
+  NtfsMode ntfs_mode = NtfsMode::kFew;
 };
 
 class VolumeRun {
@@ -168,7 +168,7 @@ class VolumeRun {
     const Environment& env = job_.context.env;
     JobState& state = job_.state;
     state.WorkFileCount = 0;
-    SubStepInput in{0,
+    SubStepInput in{SubStep::kSmallFiles,
                     letter_,
                     folder_.get(),
                     params_.ntfs_mode,
@@ -179,8 +179,9 @@ class VolumeRun {
     const char* tags[] = {"CLEANINGSUB1", "CLEANINGSUB2", "CLEANINGSUB3", "CLEANINGSUB4"};
     for (int i = 0; i < 4; ++i) {
       TraceStep(env, tags[i]);
-      in.step = i;
-      if ((i == 1 || i == 2) && params_.clean_way != 2) {
+      in.step = static_cast<SubStep>(i);
+      bool fill_step = in.step == SubStep::kCopySource || in.step == SubStep::kFill;
+      if (fill_step && params_.clean_way != CleanWay::kFreeSpace) {
         job_.page.StepImage[i].SetPicture(job_.page.IconOKgray.PictureName());
       } else {
         RunSubStep(job_, in);
@@ -205,12 +206,14 @@ class VolumeRun {
 
 }  // namespace
 
-int CleanWayOf(const std::string& stored) { return stored == "7" ? 2 : 1; }
+CleanWay CleanWayOf(const std::string& stored) {
+  return stored == "7" ? CleanWay::kFreeSpace : CleanWay::kFileRecords;
+}
 
-int NtfsModeOf(const std::string& stored) {
-  if (stored == "2") return 2;
-  if (stored == "3") return 3;
-  return 1;
+NtfsMode NtfsModeOf(const std::string& stored) {
+  if (stored == "2") return NtfsMode::kMore;
+  if (stored == "3") return NtfsMode::kMost;
+  return NtfsMode::kFew;
 }
 
 void StartCleaningJob(JobEnvironment& job, const std::string& letters) {
@@ -257,35 +260,36 @@ void CleaningJob(JobEnvironment& job, const std::string& letters) {
 
 void RunSubStep(JobEnvironment& job, const SubStepInput& in) {
   WorkingPage& page = job.page;
-  int i = in.step;
+  int i = Number(in.step);
   std::string n = std::to_string(i + 1);
   page.status.SetCaption(Text(job, "VERSION3", "STEP" + n + "-TITLE"));
   page.Label10.SetCaption(Text(job, "VERSION3", "STEP" + n + "-INFO"));
   SetProgress(page.ProgressBar1, 3, 0);
   LetUpdate(job);
   SetStepIcon(job, i, page.IconCURR);
-  if (i == 3 || (job.state.WorkStatus == kStatusCompleted && !job.state.StopRequested)) {
-    switch (i) {
-      case 0:
+  bool deletion = in.step == SubStep::kDeletion;
+  if (deletion || (job.state.WorkStatus == kStatusCompleted && !job.state.StopRequested)) {
+    switch (in.step) {
+      case SubStep::kSmallFiles:
         SmallFilePass(job, in);
         break;
-      case 1:
+      case SubStep::kCopySource:
         BuildCopySource(job, in);
         break;
-      case 2:
+      case SubStep::kFill:
         FillFreeSpace(job, in);
         break;
-      default:
+      case SubStep::kDeletion:
         ClearWorkFolder(job, in);
         break;
     }
     // Whatever a sub-step did went into the folder it was given; if that is no longer the
     // volume's work folder (unmounted, even lazily, or replaced), nothing it did counts. The
     // deletion removes the folder itself and fails on its own when it cannot.
-    if (i < 3 && in.folder && !in.folder->StillInPlace() &&
+    if (!deletion && in.folder && !in.folder->StillInPlace() &&
         job.state.WorkStatus == kStatusCompleted) {
-      constexpr int kFailureOf[] = {kStatusSmallFilesFailed, kStatusCopySourceFailed,
-                                    kStatusFillFailed};
+      constexpr WorkStatusCode kFailureOf[] = {kStatusSmallFilesFailed, kStatusCopySourceFailed,
+                                               kStatusFillFailed};
       job.state.WorkStatus = kFailureOf[i];
       job.state.WorkStatusNote = Text(job, "VERSION3", "WORK-FOLDER-GONE");
     }
@@ -294,7 +298,7 @@ void RunSubStep(JobEnvironment& job, const SubStepInput& in) {
   }
   page.Label44.SetCaption("");
   bool fine = !job.state.StopRequested && job.state.WorkStatus == kStatusCompleted;
-  SetStepIcon(job, i, (fine || i == 3) ? page.IconOK : page.IconERROR);
+  SetStepIcon(job, i, (fine || deletion) ? page.IconOK : page.IconERROR);
 }
 
 }  // namespace nd::engine

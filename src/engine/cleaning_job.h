@@ -9,9 +9,9 @@
 namespace nd::engine {
 
 // 2 when the stored way is "7", else 1.
-int CleanWayOf(const std::string& stored);
+CleanWay CleanWayOf(const std::string& stored);
 // 2 for "2", 3 for "3", else 1.
-int NtfsModeOf(const std::string& stored);
+NtfsMode NtfsModeOf(const std::string& stored);
 
 // What the one-shot start timer does once it has disabled itself: the wastebasket, the volume
 // list, the Stop button, the job. `letters` are the selected volumes, one letter each.

@@ -343,28 +343,18 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
     fail(status);
     return;
   }
-  const std::string& system_letter = job.context.env.system_drive_letter;
-  uint64_t last_free = 0;
-  uint64_t since_query = kSourceRecheckEvery - 1;
+  // Only the system volume, which holds the data folder, is watched here.
+  FreeSpaceWatch system_free(job, job.context.env.system_drive_letter, kSystemVolumeFloor,
+                             line.size(), kSourceRecheckEvery);
   for (uint64_t k = 1; k <= lines; ++k) {
-    if (ClockTick(job, 0)) {
-      if (bar.Max() >= bar.Value() + 1) bar.SetValue(bar.Value() + 1);
-      LetUpdate(job);
-    }
+    TickProgress(job, 0, bar.Value() + 1);
     if (IoStatus written = file->Write(line); written != IoStatus::kOk) {
       fail(written);
       return;
     }
-    // As in the small-file pass, a reading well above the floor stays good for a few lines.
-    if (++since_query >= kSourceRecheckEvery ||
-        last_free < kSystemVolumeFloor + since_query * line.size()) {
-      bool failed = false;
-      last_free = GetFreeSpace(job, system_letter, &failed);
-      since_query = 0;
-      if (last_free < kSystemVolumeFloor) {
-        if (failed) job.state.WorkStatus = kStatusCopySourceFailed;
-        break;
-      }
+    if (system_free.Below()) {
+      if (system_free.Failed()) job.state.WorkStatus = kStatusCopySourceFailed;
+      break;
     }
     WaitWhilePaused(job, in.step);
     if (job.state.StopRequested) break;
@@ -373,15 +363,5 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
 }
 
 void FillFreeSpace(JobEnvironment& job, const SubStepInput& in) { Fill(job, in).Run(); }
-
-uint64_t GetFreeSpace(JobEnvironment& job, const std::string& letter, bool* failed) {
-  std::optional<uint64_t> free = job.volumes.FreeSpace(letter);
-  if (!free) {
-    TraceStep(job.context.env, "DISKFREESPACEERROR");
-    if (failed) *failed = true;
-    return 0;
-  }
-  return *free;
-}
 
 }  // namespace nd::engine

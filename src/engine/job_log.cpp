@@ -38,10 +38,11 @@ bool AppendJobLog(const Environment& env, std::string_view line) {
 }
 
 std::string BuildJobLogLine(const JobLogEntry& e) {
-  std::string line = std::to_string(e.work_status);
-  for (const std::string& text : {e.start, e.end, std::to_string(e.elapsed_seconds), e.drive_letter,
-                                  e.volume_label, e.file_system, std::to_string(e.serial),
-                                  std::to_string(e.clean_way), std::to_string(e.ntfs_mode)}) {
+  std::string line = NumberText(e.work_status);
+  for (const std::string& text :
+       {e.start, e.end, std::to_string(e.elapsed_seconds), e.drive_letter, e.volume_label,
+        e.file_system, std::to_string(e.serial), std::to_string(Number(e.clean_way)),
+        std::to_string(Number(e.ntfs_mode))}) {
     line += "|";
     line += text;
   }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/job_types.h"
 #include "system/environment.h"
 
 namespace nd::engine {
@@ -17,7 +18,7 @@ void TraceStep(const Environment& env, std::string_view tag);
 bool AppendJobLog(const Environment& env, std::string_view line);
 
 struct JobLogEntry {
-  int work_status = 0;
+  WorkStatusCode work_status = kStatusStopped;
   std::string start;
   std::string end;
   long long elapsed_seconds = 0;
@@ -25,8 +26,8 @@ struct JobLogEntry {
   std::string volume_label;
   std::string file_system;
   long long serial = 0;
-  int clean_way = 1;
-  int ntfs_mode = 1;
+  CleanWay clean_way = CleanWay::kFileRecords;
+  NtfsMode ntfs_mode = NtfsMode::kFew;
 };
 
 // The ten fields joined with "|", unquoted.

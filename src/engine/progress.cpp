@@ -29,25 +29,25 @@ void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture) {
   LetUpdate(job);
 }
 
-void WaitWhilePaused(JobEnvironment& job, int step) {
+void WaitWhilePaused(JobEnvironment& job, SubStep step) {
   // Progress updates come only every other second in some sub-steps; between them the window
   // still gets its turn often enough to repaint and to take a Pause or Stop click at once.
   if (job.host.MonotonicMs() - job.state.LastUpdateMs >= kMostMsWithoutUpdate) LetUpdate(job);
   if (job.page.Check2.Value() == 0 || job.state.StopRequested) return;
-  SetStepIcon(job, step, job.page.IconPAUSE);
+  SetStepIcon(job, Number(step), job.page.IconPAUSE);
   while (job.page.Check2.Value() != 0 && !job.state.StopRequested) {
     job.host.Sleep(200);
     job.state.PausedMilliseconds += 200;
     LetUpdate(job);
   }
-  SetStepIcon(job, step, job.page.IconCURR);
+  SetStepIcon(job, Number(step), job.page.IconCURR);
 }
 
-void Command4_Click(JobEnvironment& job) {
-  job.page.Label14.SetCaption("");
-  job.state.StopRequested = true;
-  job.state.WorkStatus = kStatusStopped;
-  job.page.Command4.SetEnabled(false);
+void TickProgress(JobEnvironment& job, int tolerance, double value) {
+  if (!ClockTick(job, tolerance)) return;
+  ui::ProgressBar& bar = job.page.ProgressBar1;
+  if (bar.Max() >= value) bar.SetValue(value);
+  LetUpdate(job);
 }
 
 void SetProgress(ui::ProgressBar& bar, double max, double value) {

@@ -20,10 +20,11 @@ void SetStepIcon(JobEnvironment& job, int step, const ui::Picture& picture);
 // Holds the sub-step `step` while Pause is ticked and no stop is requested, counting the time.
 // The longest a sub-step runs without letting the window update.
 inline constexpr int64_t kMostMsWithoutUpdate = 100;
-void WaitWhilePaused(JobEnvironment& job, int step);
+void WaitWhilePaused(JobEnvironment& job, SubStep step);
 
-// What the Stop button does.
-void Command4_Click(JobEnvironment& job);
+// About once per clock second (ClockTick with `tolerance`): moves the bar to `value` when that
+// does not pass its maximum, and lets the window update.
+void TickProgress(JobEnvironment& job, int tolerance, double value);
 
 // The bar's scale; a value is only set when it does not exceed the maximum.
 void SetProgress(ui::ProgressBar& bar, double max, double value);

@@ -13,10 +13,7 @@ namespace nd::engine {
 namespace {
 
 constexpr uint64_t kFreeFloor = 50'000'000;
-// The free-space query costs about as much as creating an empty file. A reading well above
-// the floor stays good for the next few files, since none of them can take more than
-// kMostPerFile bytes (a large cluster and its directory entry); the query runs again after
-// kRecheckEvery files, and before every file once the floor is that close.
+// No small file takes more than a large cluster and its directory entry.
 constexpr uint64_t kMostPerFile = 128 * 1024;
 constexpr int64_t kRecheckEvery = 16;
 constexpr double kRemovableFullSize = 33'000'000'000.0;
@@ -42,7 +39,9 @@ void MakeRoomForTheFill(JobEnvironment& job, const SubStepInput& in, int64_t wri
 
 int64_t SmallFileCount(const SmallFileCountInput& in) {
   int64_t n = static_cast<int64_t>(std::floor(std::max(in.total_size, 0.0) / 10 / 1000));
-  int64_t cap = in.ntfs_mode == 3 ? 150'000 : in.ntfs_mode == 2 ? 70'000 : 20'000;
+  int64_t cap = in.ntfs_mode == NtfsMode::kMost   ? 150'000
+                : in.ntfs_mode == NtfsMode::kMore ? 70'000
+                                                  : 20'000;
   n = std::min(n, cap);
   if (in.removable && static_cast<double>(in.free_space) < kRemovableFullSize) n /= 100;
   return std::max<int64_t>(n, 1);
@@ -65,25 +64,14 @@ void SmallFilePass(JobEnvironment& job, const SubStepInput& in) {
   SetProgress(bar, static_cast<double>(n), 0);
   job.page.Label44.SetCaption(LookupText(job.context.language, "VERSION3", "MAYBESLOW"));
   LetUpdate(job);
-  uint64_t last_free = 0;
-  int64_t since_query = kRecheckEvery;
+  FreeSpaceWatch free_space(job, in.drive_letter, kFreeFloor, kMostPerFile, kRecheckEvery);
   for (int64_t i = 0; i <= n; ++i) {
-    if (ClockTick(job, 1)) {
-      if (bar.Max() >= static_cast<double>(i)) bar.SetValue(static_cast<double>(i));
-      LetUpdate(job);
-    }
-    uint64_t worst_case = static_cast<uint64_t>(since_query) * kMostPerFile;
-    if (since_query >= kRecheckEvery || last_free < kFreeFloor + worst_case + kMostPerFile) {
-      bool failed = false;
-      last_free = GetFreeSpace(job, in.drive_letter, &failed);
-      since_query = 0;
-      if (last_free < kFreeFloor) {
-        if (failed) job.state.WorkStatus = kStatusSmallFilesFailed;
-        return;
-      }
+    TickProgress(job, 1, static_cast<double>(i));
+    if (free_space.Below()) {
+      if (free_space.Failed()) job.state.WorkStatus = kStatusSmallFilesFailed;
+      return;
     }
     IoStatus status = in.folder->Create(SmallFileName(i), body);
-    ++since_query;
     if (status == IoStatus::kNoSpace) {
       MakeRoomForTheFill(job, in, i);
       return;

@@ -11,7 +11,7 @@ namespace nd::engine {
 
 struct SmallFileCountInput {
   double total_size = 0;
-  int ntfs_mode = 1;
+  NtfsMode ntfs_mode = NtfsMode::kFew;
   bool removable = false;
   uint64_t free_space = 0;
 };

@@ -8,9 +8,9 @@
 
 namespace nd::engine {
 
-std::string StatisticsKey(long long serial, int clean_way, int ntfs_mode) {
-  return "Disk" + std::to_string(serial) + "-cleanway" + std::to_string(clean_way) + "-ntfs" +
-         std::to_string(ntfs_mode);
+std::string StatisticsKey(long long serial, CleanWay clean_way, NtfsMode ntfs_mode) {
+  return "Disk" + std::to_string(serial) + "-cleanway" + std::to_string(Number(clean_way)) +
+         "-ntfs" + std::to_string(Number(ntfs_mode));
 }
 
 std::optional<double> StoredRate(const SettingsStore& settings, const std::string& key) {

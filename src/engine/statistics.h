@@ -7,12 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "engine/job_types.h"
 #include "system/settings_store.h"
 
 namespace nd::engine {
 
 // "Disk" + serial + "-cleanway" + way + "-ntfs" + mode.
-std::string StatisticsKey(long long serial, int clean_way, int ntfs_mode);
+std::string StatisticsKey(long long serial, CleanWay clean_way, NtfsMode ntfs_mode);
 
 // The stored rate in bytes per second; nothing when it is missing, not a number, or not
 // above 0 (a rate of 0 cannot be divided by).

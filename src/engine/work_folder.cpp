@@ -83,10 +83,7 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
   LetUpdate(job);
   int64_t i = 0;
   for (const std::string& name : names) {
-    if (ClockTick(job, 0)) {
-      if (bar.Max() >= static_cast<double>(i)) bar.SetValue(static_cast<double>(i));
-      LetUpdate(job);
-    }
+    TickProgress(job, 0, static_cast<double>(i));
     ++i;
     if (!folder->Delete(name)) {
       job.state.WorkStatus = kStatusDeletionFailed;

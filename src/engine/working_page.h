@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "engine/job_types.h"
 #include "engine/volume_access.h"
 #include "localisation/context.h"
 #include "system/scramble.h"
@@ -59,18 +60,9 @@ WorkingPage WorkingPageOf(Window& w) {
                      w.ReportInfo,  {&w.Option1, &w.Option2, &w.Option3, &w.Option4, &w.Option5}};
 }
 
-// Codes of a volume's result.
-inline constexpr int kStatusStopped = 0;
-inline constexpr int kStatusCompleted = 1;
-inline constexpr int kStatusPreparationFailed = 2;
-inline constexpr int kStatusFillFailed = 3;
-inline constexpr int kStatusSmallFilesFailed = 4;
-inline constexpr int kStatusCopySourceFailed = 5;
-inline constexpr int kStatusDeletionFailed = 6;
-
 // Owned by the window for the life of the process; a job lasts from its start to the report.
 struct JobState {
-  int WorkStatus = kStatusCompleted;
+  WorkStatusCode WorkStatus = kStatusCompleted;
   std::string WorkStatusNote;  // what the result row says instead of the code's general text
   bool StopRequested = false;
   int64_t PausedMilliseconds = 0;
@@ -84,8 +76,8 @@ class PowerHook;
 // Values a caller gives instead of the stored choices; the headless runner does, so that it
 // never changes what the wizard stored.
 struct JobOverrides {
-  std::optional<int> clean_way;
-  std::optional<int> ntfs_mode;
+  std::optional<CleanWay> clean_way;
+  std::optional<NtfsMode> ntfs_mode;
   std::optional<bool> prevent_standby;
 };
 

@@ -1,6 +1,7 @@
 #include "shell/closing.h"
 
 #include "engine/progress.h"
+#include "engine/stop_button.h"
 #include "engine/work_folder.h"
 #include "localisation/text_lookup.h"
 

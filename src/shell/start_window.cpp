@@ -2,6 +2,7 @@
 
 #include "engine/cleaning_job.h"
 #include "engine/progress.h"
+#include "engine/stop_button.h"
 #include "shell/closing.h"
 #include "shell/end_of_job.h"
 #include "shell/second_copies.h"

@@ -14,6 +14,7 @@
 #include "engine/cleaning_job.h"
 #include "engine/progress.h"
 #include "engine/small_file_pass.h"
+#include "engine/stop_button.h"
 #include "engine/work_folder.h"
 #include "engine/working_page_form.h"
 #include "integration/recording_access.h"
@@ -71,9 +72,16 @@ struct RealJob {
   }
 
   void Run(int way, int ntfs_mode = 1) {
-    JobEnvironment job{
-        context, host, form.Page(), state, access, ClockSeededRandom(), {way, ntfs_mode, false},
-        nullptr, {},   {}};
+    JobEnvironment job{context,
+                       host,
+                       form.Page(),
+                       state,
+                       access,
+                       ClockSeededRandom(),
+                       {static_cast<CleanWay>(way), static_cast<NtfsMode>(ntfs_mode), false},
+                       nullptr,
+                       {},
+                       {}};
     form.Command4.OnClick = [this] {
       JobEnvironment stop{context, host, form.Page(), state, access, {}, {}, nullptr, {}, {}};
       Command4_Click(stop);
@@ -211,7 +219,7 @@ int WayTwoAsOrdinaryUser(const ScratchVolume& volume) {
     ::setenv("XDG_DATA_HOME", job.data.path().c_str(), 1);
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
     job.Run(2);
-    ::_exit(job.state.WorkStatus);
+    ::_exit(Number(job.state.WorkStatus));
   }
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -222,7 +230,7 @@ TEST(RealVolumes, OrdinaryUserFillsWhatTheUserMayWrite) {
   for (auto kind : {ScratchVolume::Kind::kExt4, ScratchVolume::Kind::kNtfs}) {
     ScratchVolume volume(kind, 128ull << 20);
     NEED_VOLUME(volume);
-    EXPECT_EQ(WayTwoAsOrdinaryUser(volume), kStatusCompleted);
+    EXPECT_EQ(WayTwoAsOrdinaryUser(volume), Number(kStatusCompleted));
     EXPECT_FALSE(fs::exists(volume.MountPoint() + "/NDRF_temp"));
   }
 }

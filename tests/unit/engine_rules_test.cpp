@@ -66,17 +66,17 @@ TEST(Filler, LargeBlockIsTheFineBlockSeventeenTimes) {
 }
 
 TEST(SmallFiles, CountFollowsSizeModeAndRemovableRules) {
-  EXPECT_EQ(SmallFileCount({500e9, 1, false, 0}), 20'000);
-  EXPECT_EQ(SmallFileCount({500e9, 2, false, 0}), 70'000);
-  EXPECT_EQ(SmallFileCount({500e9, 3, false, 0}), 150'000);
-  EXPECT_EQ(SmallFileCount({500e9, 7, false, 0}), 20'000);
+  EXPECT_EQ(SmallFileCount({500e9, static_cast<NtfsMode>(1), false, 0}), 20'000);
+  EXPECT_EQ(SmallFileCount({500e9, static_cast<NtfsMode>(2), false, 0}), 70'000);
+  EXPECT_EQ(SmallFileCount({500e9, static_cast<NtfsMode>(3), false, 0}), 150'000);
+  EXPECT_EQ(SmallFileCount({500e9, static_cast<NtfsMode>(7), false, 0}), 20'000);
   // 16 GB stick with less than 33 GB free: capped first, then a hundredth.
-  EXPECT_EQ(SmallFileCount({16e9, 1, true, 15'000'000'000}), 200);
-  EXPECT_EQ(SmallFileCount({16e9, 1, true, 33'000'000'000}), 20'000);
-  EXPECT_EQ(SmallFileCount({1'234'567, 1, false, 0}), 123);
-  EXPECT_EQ(SmallFileCount({9'999, 1, false, 0}), 1);
-  EXPECT_EQ(SmallFileCount({50'000'000, 1, true, 1000}), 50);
-  EXPECT_EQ(SmallFileCount({900'000, 1, true, 1000}), 1);
+  EXPECT_EQ(SmallFileCount({16e9, static_cast<NtfsMode>(1), true, 15'000'000'000}), 200);
+  EXPECT_EQ(SmallFileCount({16e9, static_cast<NtfsMode>(1), true, 33'000'000'000}), 20'000);
+  EXPECT_EQ(SmallFileCount({1'234'567, static_cast<NtfsMode>(1), false, 0}), 123);
+  EXPECT_EQ(SmallFileCount({9'999, static_cast<NtfsMode>(1), false, 0}), 1);
+  EXPECT_EQ(SmallFileCount({50'000'000, static_cast<NtfsMode>(1), true, 1000}), 50);
+  EXPECT_EQ(SmallFileCount({900'000, static_cast<NtfsMode>(1), true, 1000}), 1);
 }
 
 TEST(SmallFiles, NamesAreLongAndNumbered) {
@@ -120,7 +120,7 @@ TEST(Volumes, UsableFilter) {
 TEST(Statistics, KeyRateAndEstimate) {
   test::ScratchFolder scratch;
   SettingsStore store(scratch / "config");
-  std::string key = StatisticsKey(123456789, 2, 1);
+  std::string key = StatisticsKey(123456789, CleanWay::kFreeSpace, NtfsMode::kFew);
   EXPECT_EQ(key, "Disk123456789-cleanway2-ntfs1");
   EXPECT_FALSE(StoredRate(store, key));
   StoreRate(store, key, 1'000'001, 2);
@@ -135,7 +135,8 @@ TEST(Statistics, KeyRateAndEstimate) {
 }
 
 TEST(JobLog, LineHasTenFieldsAndNewestComesFirst) {
-  JobLogEntry entry{3, "s", "e", 42, "D", "", "NTFS", 2147483648LL, 2, 1};
+  JobLogEntry entry{kStatusFillFailed,    "s",           "e", 42, "D", "", "NTFS", 2147483648LL,
+                    CleanWay::kFreeSpace, NtfsMode::kFew};
   EXPECT_EQ(BuildJobLogLine(entry), "3|s|e|42|D||NTFS|2147483648|2|1");
 
   test::ScratchFolder scratch;

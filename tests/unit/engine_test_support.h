@@ -7,6 +7,7 @@
 
 #include "engine/cleaning_job.h"
 #include "engine/progress.h"
+#include "engine/stop_button.h"
 #include "engine/working_page_form.h"
 #include "fake_volume.h"
 #include "localisation/context.h"
@@ -64,8 +65,8 @@ struct JobRig {
   // Runs a whole job over `letters` in cleaning `way`.
   void Run(const std::string& letters, int way, int ntfs_mode = 1) {
     engine::JobEnvironment job = Environment();
-    job.overrides.clean_way = way;
-    job.overrides.ntfs_mode = ntfs_mode;
+    job.overrides.clean_way = static_cast<engine::CleanWay>(way);
+    job.overrides.ntfs_mode = static_cast<engine::NtfsMode>(ntfs_mode);
     job.overrides.prevent_standby = false;
     form.Command4.OnClick = [this] { Stop(); };
     engine::StartCleaningJob(job, letters);

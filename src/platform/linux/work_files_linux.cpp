@@ -26,6 +26,8 @@ constexpr long kFuseMagic = 0x65735546;
 constexpr size_t kCopyChunk = size_t{4} << 20;
 constexpr size_t kDirectAlign = 4096;
 constexpr size_t kWriterBuffer = size_t{1} << 20;
+// Large enough that the device sees few, long requests; a whole number of filler lines.
+constexpr size_t kFillChunk = size_t{8} << 20;
 
 bool Unusable(const std::string& path) {
   return path.empty() || path.find('\0') != std::string::npos;
@@ -193,13 +195,22 @@ bool EmptyDirectoryAt(int dir_fd) {
 
 // Writes `data` to `out`, direct where it is on FUSE; `data` must stay at block boundaries.
 IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
-  if (direct && size % kDirectAlign != 0) {
+  if (direct) {
     size_t aligned = size - size % kDirectAlign;
-    if (IoStatus status = WriteAll(out, data, aligned); status != IoStatus::kOk) return status;
-    ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_DIRECT);
-    direct = false;
-    data += aligned;
-    size -= aligned;
+    while (aligned > 0) {
+      ssize_t n = ::write(out, data, aligned);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EINVAL) break;  // no direct writes here after all: go on cached
+      if (n < 0) return StatusOf(errno);
+      if (n == 0) return IoStatus::kNoSpace;
+      data += n;
+      size -= static_cast<size_t>(n);
+      aligned -= static_cast<size_t>(n);
+    }
+    if (size > 0) {
+      ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_DIRECT);
+      direct = false;
+    }
   }
   return WriteAll(out, data, size);
 }
@@ -438,15 +449,16 @@ IoStatus FillWithPattern(int out, std::string_view pattern, uint64_t size) {
   bool alignable = base <= kCopyChunk;
   if (!alignable) base = pattern.size();
   size_t chunk = base;
-  while (chunk < kWriterBuffer) chunk += base;
+  while (chunk < kFillChunk) chunk += base;
   size_t repeats = chunk / pattern.size();
   AlignedBuffer buffer(chunk);
   if (!buffer.data) return IoStatus::kFailed;
   char* bytes = static_cast<char*>(buffer.data);
   for (size_t i = 0; i < repeats; ++i)
     std::memcpy(bytes + i * pattern.size(), pattern.data(), pattern.size());
-  bool direct =
-      alignable && OnFuse(out) && ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
+  // Written past the page cache, as dd's direct writes are: the data is written once, by the
+  // device, in large requests, and nothing is left to write back when the volume is full.
+  bool direct = alignable && ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
   IoStatus status = IoStatus::kOk;
   for (uint64_t left = size; left > 0 && status == IoStatus::kOk;) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));

@@ -114,10 +114,10 @@ class EngineRig {
       if (v.RootPath == mount) volume_ = v;
     }
     in_.drive_letter = volume_.DriveLetter;
-    in_.work_folder = mount + "/NDRF_temp";
+    folder_path_ = mount + "/NDRF_temp";
     in_.total_size = volume_.TotalSize;
     in_.file_system = volume_.FileSystem;
-    nd::engine::SetUpWorkFolder(*access_, in_.work_folder);
+    OpenFolder();
   }
 
   // Sub-steps 2 and 3 and the flush that the deletion starts with; returns bytes filled.
@@ -131,7 +131,7 @@ class EngineRig {
     in_.step = 2;
     nd::engine::FillFreeSpace(job, in_);
     double fill_s = Seconds(start);
-    access_->Flush(in_.work_folder);
+    folder_->Flush();
     if (std::getenv("ND_BENCH_PHASES")) {
       std::printf("    copy source %.2f s, fill %.2f s, flush %.2f s\n", source_s,
                   fill_s - source_s, Seconds(start) - fill_s);
@@ -165,11 +165,18 @@ class EngineRig {
     Run run;
     run.seconds = Seconds(start);
     run.status = state_.WorkStatus;
-    nd::engine::SetUpWorkFolder(*access_, in_.work_folder);
+    OpenFolder();
     return run;
   }
 
  private:
+  void OpenFolder() {
+    folder_.reset();
+    nd::platform::FolderRefusal why{};
+    folder_ = nd::engine::SetUpWorkFolder(*access_, folder_path_, why);
+    in_.folder = folder_.get();
+  }
+
   nd::engine::JobEnvironment Job() {
     state_ = {};
     return {context_, host_,   form_.Page(), state_, *access_, nd::ClockSeededRandom(),
@@ -177,6 +184,8 @@ class EngineRig {
   }
 
   std::string mount_guard_;
+  std::string folder_path_;
+  std::unique_ptr<nd::platform::WorkFolderHandle> folder_;
   nd::Context context_{{}, {"English", "", 0}, nd::SettingsStore("/nonexistent")};
   std::unique_ptr<nd::engine::VolumeAccess> access_ = nd::engine::MakeSystemVolumeAccess();
   nd::ui::ScriptedHost host_;

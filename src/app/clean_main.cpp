@@ -9,9 +9,11 @@
 #include "engine/progress.h"
 #include "engine/standby.h"
 #include "engine/volume_access.h"
+#include "engine/work_folder.h"
 #include "engine/working_page_form.h"
 #include "localisation/language_selection.h"
 #include "platform/power.h"
+#include "platform/volumes.h"
 #include "shell/clean_command.h"
 #include "shell/job_watch.h"
 #include "shell/json_report.h"
@@ -79,6 +81,19 @@ int main(int argc, char** argv) {
   std::string error;
   std::string letters = nd::ResolveVolumes(command.volumes, known, error);
   if (letters.empty()) return Refuse(command, version, error, kBadCommandLine);
+
+  // A job that was cut off (killed, power lost) may have left a full volume and its ext4 pool
+  // set aside: both are given back before anything else is written.
+  nd::platform::RestoreForgottenReservedPools();
+  nd::engine::RemoveLeftoverWorkFolders(
+      context, host, volumes,
+      [&host](const std::string& folder, nd::engine::FolderState state) {
+        host.Note(folder + " is left alone: " +
+                  (state == nd::engine::FolderState::kBusy
+                       ? "another cleaning is running there"
+                       : "it is not this user's folder, or others may write in it"));
+      },
+      letters);
 
   form.SelectMethod(command.method);
   form.Check4.SetValue(command.empty_trash ? 1 : 0);

@@ -36,6 +36,9 @@ class ConsoleHost final : public ui::Host {
   bool CloseWindow(ui::Form& form) override;
   void EndProcess(int code) override;
 
+  // A message that is not a result: on the output in the normal style, else on the errors.
+  void Note(const std::string& text) { PrintLine(Messages(), text); }
+
   // What the job watch reports, printed in this host's style.
   JobEvents Events();
   // Runs whenever the job lets the window update or sleeps.

@@ -66,7 +66,10 @@ void AddResultRow(JobEnvironment& job, int row, const std::string& letter) {
   TraceStep(job.context.env, "ADDREPORT3");
   ui::Label& info = page.ReportInfo[row];
   info.SetFontCharset(static_cast<int16_t>(job.context.language.charset));
-  info.SetCaption(Text(job, "VERSION3", "WORK-STATUS-" + std::to_string(job.state.WorkStatus)));
+  const std::string& note = job.state.WorkStatusNote;
+  info.SetCaption(
+      !note.empty() ? note
+                    : Text(job, "VERSION3", "WORK-STATUS-" + std::to_string(job.state.WorkStatus)));
   info.SetVisible(true);
 }
 
@@ -84,6 +87,7 @@ class VolumeRun {
     JobState& state = job_.state;
     const Environment& env = job_.context.env;
     state.WorkStatus = kStatusCompleted;
+    state.WorkStatusNote.clear();
     start_ = job_.host.Now();
     state.PausedMilliseconds = 0;
     if (Prepare()) {
@@ -91,8 +95,14 @@ class VolumeRun {
     } else {
       ShowOnAllSteps(job_, job_.page.IconERROR);
       state.WorkStatus = kStatusPreparationFailed;
+      state.WorkStatusNote = RefusalText(job_.context, refusal_);
     }
-    if (state.StopRequested) state.WorkStatus = kStatusStopped;
+    // The lock on the folder goes with it; the next job may take the volume.
+    folder_.reset();
+    if (state.StopRequested) {
+      state.WorkStatus = kStatusStopped;
+      state.WorkStatusNote.clear();
+    }
     auto end = job_.host.Now();
     long long elapsed = SecondBoundaries(start_, end) - state.PausedMilliseconds / 1000;
     long long serial = std::llabs(static_cast<long long>(volume_.SerialNumber));
@@ -137,8 +147,8 @@ class VolumeRun {
     // A volume no longer listed, or no longer ready, cannot be cleaned; the data of another
     // volume must not stand in for it.
     if (!found || !IsUsableVolume(volume_)) return false;
-    work_folder_ = WorkFolderPath(env, job_.volumes, letter_);
-    return SetUpWorkFolder(job_.volumes, work_folder_);
+    folder_ = SetUpWorkFolder(job_.volumes, WorkFolderPath(env, job_.volumes, letter_), refusal_);
+    return folder_ != nullptr;
   }
 
   void ShowEstimate() {
@@ -160,7 +170,7 @@ class VolumeRun {
     state.WorkFileCount = 0;
     SubStepInput in{0,
                     letter_,
-                    work_folder_,
+                    folder_.get(),
                     params_.ntfs_mode,
                     volume_.DriveType == kDriveRemovable,
                     volume_.TotalSize,
@@ -177,10 +187,9 @@ class VolumeRun {
       }
       if (i < 3 && !state.StopRequested) job_.host.Sleep(300);
     }
-    if (job_.volumes.FolderExists(work_folder_)) {
-      LetUpdate(job_);
-      job_.volumes.RemoveTree(work_folder_);
-    }
+    // Through the handle, so that even files in a folder no longer in place are ours.
+    LetUpdate(job_);
+    folder_->RemoveAll();
     TraceStep(env, "");
   }
 
@@ -189,7 +198,8 @@ class VolumeRun {
   int k_;
   std::string letter_;
   VolumeInfo volume_;
-  std::string work_folder_;
+  std::unique_ptr<WorkFolderHandle> folder_;
+  FolderRefusal refusal_ = FolderRefusal::kNone;
   std::chrono::system_clock::time_point start_;
 };
 
@@ -268,6 +278,16 @@ void RunSubStep(JobEnvironment& job, const SubStepInput& in) {
       default:
         ClearWorkFolder(job, in);
         break;
+    }
+    // Whatever a sub-step did went into the folder it was given; if that is no longer the
+    // volume's work folder (unmounted, even lazily, or replaced), nothing it did counts. The
+    // deletion removes the folder itself and fails on its own when it cannot.
+    if (i < 3 && in.folder && !in.folder->StillInPlace() &&
+        job.state.WorkStatus == kStatusCompleted) {
+      constexpr int kFailureOf[] = {kStatusSmallFilesFailed, kStatusCopySourceFailed,
+                                    kStatusFillFailed};
+      job.state.WorkStatus = kFailureOf[i];
+      job.state.WorkStatusNote = Text(job, "VERSION3", "WORK-FOLDER-GONE");
     }
     SetProgress(page.ProgressBar1, 3, 3);
     LetUpdate(job);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/filler.h"
 #include "engine/job_log.h"
@@ -24,18 +26,33 @@ constexpr uint64_t kMediumFloor = 100'000;
 constexpr uint64_t kFineFloor = 3000;
 constexpr uint64_t kNoteBelow = 150'000'000;
 constexpr std::string_view kCopyNameTail = "-012345678901234567890123456789";
+// The end of a fill, cluster by cluster: at most this many clusters per append, and at most
+// this many small files given back for the file-table records a last append may need.
+constexpr uint64_t kMostClustersPerAppend = 256;
+constexpr int kMostGiveBacks = 64;
+// Where the volume does not say, the smallest unit any file system allocates.
+constexpr uint64_t kSmallestCluster = 512;
+constexpr std::string_view kMediumFile = "fw1";
+constexpr std::string_view kFineFile = "fw2";
 
 enum class Phase { kCopy, kMedium, kFine, kFinalWait, kFinish, kFailed };
+
+std::string CopyName(int i) { return "000-ws" + std::to_string(i) + std::string(kCopyNameTail); }
 
 // The state of one fill. Besides the described phase rules it guards against two things the
 // filesystem can do: refuse an append although it still reports free space (then the fill
 // goes to the finer phase and never climbs back above it), and accept writes without the free
-// space falling (compression, deduplication), which would otherwise loop forever.
+// space falling (compression, deduplication), which would otherwise loop forever. Where the
+// phases end with room left (up to 3000 bytes, or more where an append was refused), the fill
+// goes on cluster by cluster, and it writes the unused tail of every filler file's last
+// cluster, which would otherwise keep the deleted data it held.
 class Fill {
  public:
   Fill(JobEnvironment& job, const SubStepInput& in)
       : job_(job),
         in_(in),
+        folder_(*in.folder),
+        cluster_(job.volumes.ClusterSize(in.drive_letter).value_or(kSmallestCluster)),
         threshold_(FillThreshold(in.removable)),
         copy_source_(CopySourcePath(job.context.env)),
         stall_limit_(std::max<uint64_t>(static_cast<uint64_t>(std::max(in.total_size, 0.0)),
@@ -69,10 +86,10 @@ class Fill {
           phase = CopyUnit();
           break;
         case Phase::kMedium:
-          phase = AppendUnit(medium_line_, "fw1", Phase::kMedium);
+          phase = AppendUnit(medium_line_, kMediumFile, Phase::kMedium);
           break;
         case Phase::kFine:
-          phase = AppendUnit(fine_line_, "fw2", Phase::kFine);
+          phase = AppendUnit(fine_line_, kFineFile, Phase::kFine);
           break;
         case Phase::kFinalWait:
           phase = FinalWait();
@@ -94,11 +111,11 @@ class Fill {
   Phase CopyUnit() {
     ++copies_;
     ++job_.state.WorkFileCount;
-    std::string target =
-        JoinPath(in_.work_folder, "000-ws" + std::to_string(copies_) + std::string(kCopyNameTail));
-    IoStatus status = repeating_ ? job_.volumes.WriteRepetition(target, source_line_, source_size_)
-                                 : job_.volumes.CopyFile(copy_source_, target);
+    std::string target = CopyName(copies_);
+    IoStatus status = repeating_ ? folder_.WriteRepeated(target, source_line_, source_size_)
+                                 : folder_.Copy(copy_source_, target);
     if (status != IoStatus::kOk) return Phase::kFailed;
+    written_files_.push_back(target);
     if (!Report(CopyBytes())) return Phase::kFailed;
     if (free_ < kNoteBelow && job_.page.Label44.Caption().empty()) {
       job_.page.Label44.SetCaption(LookupText(job_.context.language, "INTERFACE", "LABEL44"));
@@ -107,12 +124,11 @@ class Fill {
     return free_ > threshold_ + kCopyMargin ? Phase::kCopy : Phase::kMedium;
   }
 
-  Phase AppendUnit(const std::string& line, const char* name, Phase phase) {
-    std::string path = JoinPath(in_.work_folder, name);
+  Phase AppendUnit(const std::string& line, std::string_view name, Phase phase) {
     IoStatus status = IoStatus::kOk;
     uint64_t written = line.size();
     if (!pool_) {
-      status = job_.volumes.AppendToFile(path, line);
+      status = folder_.Append(name, line, false);
     } else {
       uint64_t room = free_ > kMediumFloor ? (free_ - kMediumFloor) / line.size() : 0;
       uint64_t lines = std::clamp<uint64_t>(room, 1, kPoolBatchLines);
@@ -120,9 +136,10 @@ class Fill {
       batch.reserve(lines * line.size());
       for (uint64_t i = 0; i < lines; ++i) batch += line;
       written = batch.size();
-      status = job_.volumes.AppendDurably(path, batch);
+      status = folder_.Append(name, batch, true);
     }
     if (status == IoStatus::kFailed) return Phase::kFailed;
+    NoteWritten(name);
     if (status == IoStatus::kNoSpace) {
       // Full although the free space said otherwise: the rest is below the filesystem's
       // own reserve. Go finer, and never coarser again.
@@ -147,6 +164,7 @@ class Fill {
       if (free_ > kMediumFloor) return Phase::kMedium;
       if (free_ > kFineFloor) return Phase::kFine;
     }
+    if (Phase last = FillLastClusters(); last != Phase::kFinalWait) return last;
     job_.page.status.SetCaption(
         LookupText(job_.context.language, "INTERFACE", "WAITINGTOCOMPLETE"));
     for (int i = 0; i < 10; ++i) {
@@ -156,12 +174,89 @@ class Fill {
     return Phase::kFinish;
   }
 
+  // Writes the tails of the filler files' last clusters, then appends whole clusters to the
+  // fine file until the file system refuses a single one. A refusal while clusters are still
+  // free means the file system needs a record for the file's growing extent list (NTFS with
+  // its file table full of small files): one small file is given back and the append tried
+  // again. kFinalWait when done; kFinish after a stop; kFailed on an error.
+  Phase FillLastClusters() {
+    for (const std::string& name : written_files_) {
+      if (folder_.PadToMultiple(name, cluster_, fine_line_) == IoStatus::kFailed) {
+        return Phase::kFailed;
+      }
+    }
+    uint64_t most_clusters = kMostClustersPerAppend;
+    int given_back = 0;
+    // Every round writes a cluster, halves the batch or gives a small file back.
+    uint64_t rounds = free_ / cluster_ + 16 + 2 * kMostGiveBacks;
+    while (rounds-- > 0) {
+      bool failed = false;
+      free_ = GetFreeSpace(job_, in_.drive_letter, &failed);
+      if (failed) return Phase::kFailed;
+      if (free_ < cluster_) break;
+      uint64_t clusters = std::min(free_ / cluster_, most_clusters);
+      IoStatus status = folder_.Append(kFineFile, Filler(clusters * cluster_), true);
+      if (status == IoStatus::kFailed) return Phase::kFailed;
+      if (status == IoStatus::kOk) {
+        NoteWritten(kFineFile);
+        if (!Report(clusters * cluster_)) break;
+        if (Interrupted()) return Phase::kFinish;
+        continue;
+      }
+      // A refused batch may have been written in part: the file is padded to the cluster
+      // again so that the next append starts on a boundary.
+      folder_.PadToMultiple(kFineFile, cluster_, fine_line_);
+      if (clusters > 1) {
+        most_clusters = 1;
+      } else if (given_back >= kMostGiveBacks || !GiveBackSmallFile()) {
+        break;
+      } else {
+        ++given_back;
+      }
+    }
+    job_.page.Label32.SetCaption(std::to_string(free_));
+    return Phase::kFinalWait;
+  }
+
+  // `bytes` of filler lines, the last one cut where the bytes end.
+  std::string Filler(uint64_t bytes) const {
+    std::string text;
+    text.reserve(bytes);
+    while (text.size() < bytes) text.append(fine_line_, 0, bytes - text.size());
+    return text;
+  }
+
+  // Deletes the small file written last; false when none is left.
+  bool GiveBackSmallFile() {
+    if (!small_files_listed_) {
+      small_files_listed_ = true;
+      std::vector<std::string> names;
+      if (folder_.List(names)) {
+        for (std::string& name : names) {
+          if (name.rfind("bo", 0) == 0) small_files_.push_back(std::move(name));
+        }
+      }
+    }
+    while (!small_files_.empty()) {
+      std::string name = std::move(small_files_.back());
+      small_files_.pop_back();
+      if (folder_.Delete(name)) return true;
+    }
+    return false;
+  }
+
+  void NoteWritten(std::string_view name) {
+    if (std::find(written_files_.begin(), written_files_.end(), name) == written_files_.end()) {
+      written_files_.emplace_back(name);
+    }
+  }
+
   // The filesystem's own pool of free blocks would keep the deleted data in it. Once the rest
   // is full, everything waiting to be written back (ours and other programs') goes to the
   // device, the pool is set aside, and its blocks are filled with appends that reach the
   // device before they return; the pool comes back at the end of the fill.
   bool TakeReservedPool() {
-    if (!job_.volumes.Flush(in_.work_folder)) return false;
+    if (!folder_.Flush()) return false;
     pool_ = job_.volumes.SetAsideReserve(in_.drive_letter);
     if (!pool_) return false;
     ceiling_ = Phase::kMedium;
@@ -203,6 +298,8 @@ class Fill {
 
   JobEnvironment& job_;
   const SubStepInput& in_;
+  WorkFolderHandle& folder_;
+  uint64_t cluster_;
   uint64_t threshold_;
   std::string copy_source_;
   uint64_t stall_limit_;
@@ -217,6 +314,9 @@ class Fill {
   uint64_t free_ = 0;
   uint64_t lowest_free_ = 0;
   uint64_t written_since_low_ = 0;
+  std::vector<std::string> written_files_;  // the filler files of this fill, in order
+  std::vector<std::string> small_files_;
+  bool small_files_listed_ = false;
 };
 
 }  // namespace
@@ -232,9 +332,15 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
   SetProgress(bar, static_cast<double>(lines), 0);
   LetUpdate(job);
   IoStatus status = IoStatus::kOk;
+  auto fail = [&job](IoStatus why) {
+    job.state.WorkStatus = kStatusCopySourceFailed;
+    if (why == IoStatus::kNoSpace) {
+      job.state.WorkStatusNote = LookupText(job.context.language, "VERSION3", "DATA-FOLDER-FULL");
+    }
+  };
   auto file = job.volumes.CreateFile(CopySourcePath(job.context.env), status);
   if (!file) {
-    job.state.WorkStatus = kStatusCopySourceFailed;
+    fail(status);
     return;
   }
   const std::string& system_letter = job.context.env.system_drive_letter;
@@ -245,8 +351,8 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
       if (bar.Max() >= bar.Value() + 1) bar.SetValue(bar.Value() + 1);
       LetUpdate(job);
     }
-    if (file->Write(line) != IoStatus::kOk) {
-      job.state.WorkStatus = kStatusCopySourceFailed;
+    if (IoStatus written = file->Write(line); written != IoStatus::kOk) {
+      fail(written);
       return;
     }
     // As in the small-file pass, a reading well above the floor stays good for a few lines.
@@ -263,7 +369,7 @@ void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
     WaitWhilePaused(job, in.step);
     if (job.state.StopRequested) break;
   }
-  if (file->Close() != IoStatus::kOk) job.state.WorkStatus = kStatusCopySourceFailed;
+  if (IoStatus closed = file->Close(); closed != IoStatus::kOk) fail(closed);
 }
 
 void FillFreeSpace(JobEnvironment& job, const SubStepInput& in) { Fill(job, in).Run(); }

@@ -34,7 +34,7 @@ void MakeRoomForTheFill(JobEnvironment& job, const SubStepInput& in, int64_t wri
   uint64_t needed = GetFreeSpace(job, in.drive_letter) / FillThreshold(in.removable) + 3;
   int64_t first = std::max<int64_t>(0, written - static_cast<int64_t>(needed));
   for (int64_t i = written - 1; i >= first; --i) {
-    job.volumes.DeleteFile(JoinPath(in.work_folder, SmallFileName(i)));
+    in.folder->Delete(SmallFileName(i));
   }
 }
 
@@ -65,7 +65,6 @@ void SmallFilePass(JobEnvironment& job, const SubStepInput& in) {
   SetProgress(bar, static_cast<double>(n), 0);
   job.page.Label44.SetCaption(LookupText(job.context.language, "VERSION3", "MAYBESLOW"));
   LetUpdate(job);
-  std::string folder = in.work_folder;
   uint64_t last_free = 0;
   int64_t since_query = kRecheckEvery;
   for (int64_t i = 0; i <= n; ++i) {
@@ -83,7 +82,7 @@ void SmallFilePass(JobEnvironment& job, const SubStepInput& in) {
         return;
       }
     }
-    IoStatus status = job.volumes.WriteNewFile(JoinPath(folder, SmallFileName(i)), body);
+    IoStatus status = in.folder->Create(SmallFileName(i), body);
     ++since_query;
     if (status == IoStatus::kNoSpace) {
       MakeRoomForTheFill(job, in, i);

@@ -11,7 +11,7 @@ namespace nd::engine {
 struct SubStepInput {
   int step = 0;  // 0-3, the slot of its status picture
   std::string drive_letter;
-  std::string work_folder;
+  WorkFolderHandle* folder = nullptr;  // the volume's work folder, open for the whole run
   int ntfs_mode = 1;
   bool removable = false;
   double total_size = 0;

@@ -12,6 +12,7 @@ namespace nd::engine {
 namespace {
 
 constexpr std::string_view kMessageTitle = "Nulldrift";
+constexpr std::string_view kTestFile = "test.txt";
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -30,28 +31,51 @@ std::string WorkFolderPath(const Environment& env, VolumeAccess& volumes,
   return JoinPath(root, std::string(kWorkFolderName));
 }
 
-bool SetUpWorkFolder(VolumeAccess& volumes, const std::string& folder) {
-  if (folder.empty()) return false;
-  if (!volumes.FolderExists(folder)) volumes.MakeFolder(folder);
-  // A symbolic link in the folder's place would lead the deletion elsewhere.
-  if (!volumes.FolderExists(folder)) return false;
-  volumes.DisableCompression(folder);
-  std::string test = JoinPath(folder, "test.txt");
-  return volumes.WriteNewFile(test, "test\r\n") == IoStatus::kOk && volumes.DeleteFile(test);
+std::unique_ptr<WorkFolderHandle> SetUpWorkFolder(VolumeAccess& volumes, const std::string& path,
+                                                  FolderRefusal& why) {
+  why = FolderRefusal::kUnusable;
+  if (path.empty()) return nullptr;
+  std::unique_ptr<WorkFolderHandle> folder = volumes.OpenWorkFolder(path, why);
+  if (!folder) return nullptr;
+  folder->DisableCompression();
+  if (folder->Create(kTestFile, "test\r\n") != IoStatus::kOk || !folder->Delete(kTestFile)) {
+    why = FolderRefusal::kUnusable;
+    return nullptr;
+  }
+  return folder;
+}
+
+std::string RefusalText(const Context& context, FolderRefusal why) {
+  switch (why) {
+    case FolderRefusal::kNotAFolder:
+      return LookupText(context.language, "VERSION3", "WORK-FOLDER-LINK");
+    case FolderRefusal::kNotOurs:
+      return LookupText(context.language, "VERSION3", "WORK-FOLDER-FOREIGN");
+    case FolderRefusal::kBusy:
+      return LookupText(context.language, "VERSION3", "WORK-FOLDER-BUSY");
+    default:
+      return {};
+  }
 }
 
 void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
-  VolumeAccess& volumes = job.volumes;
-  const std::string& folder = in.work_folder;
-  if (folder.empty() || !volumes.FolderExists(folder)) return;
+  WorkFolderHandle* folder = in.folder;
+  if (!folder) return;
+  // A folder no longer in place (the volume unmounted, even lazily) leaves the earlier result
+  // standing; what the job wrote there is still removed through the handle, so that the
+  // volume does not come back full.
+  if (!folder->StillInPlace()) {
+    folder->RemoveAll();
+    return;
+  }
   ui::ProgressBar& bar = job.page.ProgressBar1;
   SetProgress(bar, 1, 0);
   LetUpdate(job);
   // Delayed allocation may still hold what the job wrote; deleted before it reaches the
   // device, it would never overwrite anything.
-  if (!volumes.Flush(folder)) job.state.WorkStatus = kStatusDeletionFailed;
+  if (!folder->Flush()) job.state.WorkStatus = kStatusDeletionFailed;
   std::vector<std::string> names;
-  if (!volumes.ListFiles(folder, names)) {
+  if (!folder->List(names)) {
     job.state.WorkStatus = kStatusDeletionFailed;
     return;
   }
@@ -64,26 +88,35 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
       LetUpdate(job);
     }
     ++i;
-    if (!volumes.DeleteFile(JoinPath(folder, name))) {
+    if (!folder->Delete(name)) {
       job.state.WorkStatus = kStatusDeletionFailed;
       return;
     }
     WaitWhilePaused(job, in.step);
   }
-  if (volumes.FolderExists(folder) && !volumes.RemoveEmptyFolder(folder)) {
-    job.state.WorkStatus = kStatusDeletionFailed;
-  }
+  if (!folder->RemoveIfEmpty()) job.state.WorkStatus = kStatusDeletionFailed;
 }
 
-void RemoveLeftoverWorkFolders(const Context& context, ui::Host& host, VolumeAccess& volumes) {
+void RemoveLeftoverWorkFolders(const Context& context, ui::Host& host, VolumeAccess& volumes,
+                               const SkippedFolder& skipped, std::string_view only_letters) {
   for (const VolumeInfo& volume : volumes.Volumes()) {
     if (!IsUsableVolume(volume)) continue;
+    if (!only_letters.empty() &&
+        only_letters.find(Upper(volume.DriveLetter)) == std::string_view::npos) {
+      continue;
+    }
     std::string folder = WorkFolderPath(context.env, volumes, Upper(volume.DriveLetter));
-    if (folder.empty() || !volumes.FolderExists(folder)) continue;
+    if (folder.empty()) continue;
+    FolderState state = volumes.InspectFolder(folder);
+    if (state == FolderState::kAbsent) continue;
+    if (state != FolderState::kOurs) {
+      if (skipped) skipped(folder, state);
+      continue;
+    }
     host.MsgBox(ui::MsgBoxIcon::kExclamation,
                 LookupText(context.language, "VERSION3", "OLD-FOLDER-EXISTS") + "\r\n\r\n" + folder,
                 ui::MsgBoxButtons::kOk, kMessageTitle);
-    volumes.RemoveTree(folder);
+    volumes.RemoveLeftover(folder);
     host.MsgBox(ui::MsgBoxIcon::kInformation,
                 LookupText(context.language, "VERSION3", "OLD-FOLDER-DELETED"),
                 ui::MsgBoxButtons::kOk, kMessageTitle);

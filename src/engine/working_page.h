@@ -71,6 +71,7 @@ inline constexpr int kStatusDeletionFailed = 6;
 // Owned by the window for the life of the process; a job lasts from its start to the report.
 struct JobState {
   int WorkStatus = kStatusCompleted;
+  std::string WorkStatusNote;  // what the result row says instead of the code's general text
   bool StopRequested = false;
   int64_t PausedMilliseconds = 0;
   int64_t WorkFileCount = 0;

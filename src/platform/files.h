@@ -21,7 +21,8 @@ bool MakeDirectories(const std::string& path) noexcept;
 std::string CanonicalPath(const std::string& path) noexcept;
 bool RemoveFile(const std::string& path) noexcept;
 // Creates or truncates `path` and writes `contents`; with `flush`, waits until it is on the
-// device. False on any failure.
+// device. False on any failure, and for a symbolic link, FIFO or device at `path`, which is
+// neither followed nor waited for. ReadFileBytes refuses them the same way.
 bool WriteWholeFile(const std::string& path, std::string_view contents,
                     bool flush = false) noexcept;
 // Renames `from` over `to` and flushes the folder entry.

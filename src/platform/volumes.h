@@ -51,12 +51,19 @@ std::string VolumeRoot(std::string_view letter);
 // (it vanished).
 std::optional<uint64_t> FreeSpace(std::string_view letter);
 
+// The unit in which the file system of volume `letter` hands out space (ext4's cluster with
+// bigalloc, FAT's and NTFS's cluster); nullopt when the letter is unknown.
+std::optional<uint64_t> ClusterSize(std::string_view letter);
+
 // ext4 keeps a pool of clusters (up to 16 MiB) for its own use that nobody may write, so the
 // deleted data in that many free clusters would survive a fill. Root may set the pool aside
 // for a moment: returns its size to restore, or nothing where there is no such pool or it
 // cannot be changed. FreeSpace counts the pool while it is set aside.
 std::optional<uint64_t> SetAsideReservedPool(std::string_view letter);
 void RestoreReservedPool(std::string_view letter, uint64_t clusters);
+// Gives back the pools that a fill set aside and could not restore (it was killed, or the
+// machine lost power mid-fill); a pool whose fill still runs is left alone. Root only.
+void RestoreForgottenReservedPools();
 
 // Writes everything cached for the filesystem that holds `path` to its device.
 bool FlushFileSystem(const std::string& path);

@@ -139,7 +139,11 @@ Options:
   -h, --help         show this text
 
 Ctrl-C stops the job: the running step ends after its current unit of work, and the
-files already written are still deleted. Each volume's result is printed as it ends.
+files already written are still deleted. A job that was cut off (killed, power lost)
+leaves its work folder NDRF_temp behind, which can fill the volume: the next run of
+nulldrift-clean on that volume, or the wizard's disk page, deletes it before anything
+else. A folder of that name that is a link, belongs to another user or is open to
+others is never touched; remove it yourself. Each volume's result is printed as it ends.
 The exit status is 0 only when every volume was completed; 1 when one was not;
 2 for a wrong command line.
 

@@ -51,7 +51,7 @@ void JobWatch::VolumeStarted(const std::string& letter) {
   result.start = setup_.host.Now();
   result.free_before = setup_.volumes.FreeSpace(letter);
   started_ms_ = setup_.host.MonotonicMs();
-  setup_.volumes.StartMeter(result.mount_point);
+  setup_.volumes.StartMeter();
   running_ = std::move(result);
   last_step_ = -1;
 }
@@ -75,7 +75,6 @@ void JobWatch::Poll() {
   }
   result.bytes_written = setup_.volumes.Metered();
   result.free_after = setup_.volumes.FreeSpace(result.letter);
-  setup_.volumes.StartMeter("");
   results_.push_back(result);
   if (events_.volume_ended) events_.volume_ended(results_.back());
 }

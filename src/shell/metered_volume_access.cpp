@@ -4,6 +4,8 @@ namespace nd {
 
 using engine::IoStatus;
 
+// Writes outside the work folders are not on the volume being cleaned; only their sizes are
+// kept, for the copies made of them.
 class MeteredVolumeAccess::MeteredWriter final : public engine::FileWriter {
  public:
   MeteredWriter(MeteredVolumeAccess& owner, std::string path,
@@ -18,8 +20,8 @@ class MeteredVolumeAccess::MeteredWriter final : public engine::FileWriter {
   // Writes are buffered: only a file that closed well holds what was written into it.
   IoStatus Close() override {
     IoStatus status = inner_->Close();
-    if (status == IoStatus::kOk) owner_.sizes_[path_] = written_;
-    return owner_.Count(status, path_, written_);
+    if (status == IoStatus::kOk) owner_.sources_[path_] = written_;
+    return status;
   }
 
  private:
@@ -29,50 +31,90 @@ class MeteredVolumeAccess::MeteredWriter final : public engine::FileWriter {
   uint64_t written_ = 0;
 };
 
-void MeteredVolumeAccess::StartMeter(const std::string& root) {
-  root_ = root;
-  metering_ = !root.empty();
-  metered_ = 0;
-}
+// The sizes of the files that may be padded later (those appended to, copied or repeated);
+// the thousands of small files are counted but not remembered.
+class MeteredVolumeAccess::MeteredFolder final : public engine::WorkFolderHandle {
+ public:
+  MeteredFolder(MeteredVolumeAccess& owner, std::unique_ptr<engine::WorkFolderHandle> inner)
+      : owner_(owner), inner_(std::move(inner)) {}
 
-bool MeteredVolumeAccess::Metering(const std::string& path) const {
-  if (!metering_ || path.compare(0, root_.size(), root_) != 0) return false;
-  return path.size() == root_.size() || root_.back() == '/' || path[root_.size()] == '/';
-}
+  IoStatus Create(std::string_view name, std::string_view data) override {
+    IoStatus status = inner_->Create(name, data);
+    auto known = sizes_.find(std::string(name));
+    if (known != sizes_.end()) sizes_.erase(known);
+    return Count(status, data.size());
+  }
+  IoStatus Append(std::string_view name, std::string_view data, bool durable) override {
+    return Grow(name, inner_->Append(name, data, durable), data.size());
+  }
+  IoStatus Copy(const std::string& source, std::string_view name) override {
+    auto known = owner_.sources_.find(source);
+    IoStatus status = inner_->Copy(source, name);
+    if (known == owner_.sources_.end()) {
+      sizes_.erase(std::string(name));
+      return status;
+    }
+    sizes_[std::string(name)] = 0;
+    return Grow(name, status, known->second);
+  }
+  IoStatus WriteRepeated(std::string_view name, std::string_view pattern, uint64_t size) override {
+    sizes_[std::string(name)] = 0;
+    return Grow(name, inner_->WriteRepeated(name, pattern, size), size);
+  }
+  IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view filler) override {
+    IoStatus status = inner_->PadToMultiple(name, unit, filler);
+    auto known = sizes_.find(std::string(name));
+    if (known == sizes_.end() || unit == 0) return status;
+    uint64_t pad = (unit - known->second % unit) % unit;
+    return Grow(name, status, pad);
+  }
+  bool List(std::vector<std::string>& names) override { return inner_->List(names); }
+  bool Delete(std::string_view name) override {
+    sizes_.erase(std::string(name));
+    return inner_->Delete(name);
+  }
+  bool Flush() override { return inner_->Flush(); }
+  void DisableCompression() override { inner_->DisableCompression(); }
+  bool StillInPlace() override { return inner_->StillInPlace(); }
+  bool RemoveIfEmpty() override { return inner_->RemoveIfEmpty(); }
+  void RemoveAll() override {
+    sizes_.clear();
+    inner_->RemoveAll();
+  }
 
-IoStatus MeteredVolumeAccess::Count(IoStatus status, const std::string& path, uint64_t bytes) {
-  if (status == IoStatus::kOk && Metering(path)) metered_ += bytes;
-  return status;
+ private:
+  IoStatus Count(IoStatus status, uint64_t bytes) {
+    if (status == IoStatus::kOk) owner_.metered_ += bytes;
+    return status;
+  }
+  // A file of known size grows by `bytes`; after a write cut short its size is unknown.
+  IoStatus Grow(std::string_view name, IoStatus status, uint64_t bytes) {
+    if (status == IoStatus::kOk) {
+      sizes_[std::string(name)] += bytes;
+    } else {
+      sizes_.erase(std::string(name));
+    }
+    return Count(status, bytes);
+  }
+
+  MeteredVolumeAccess& owner_;
+  std::unique_ptr<engine::WorkFolderHandle> inner_;
+  std::map<std::string, uint64_t> sizes_;
+};
+
+std::unique_ptr<engine::WorkFolderHandle> MeteredVolumeAccess::OpenWorkFolder(
+    const std::string& path, engine::FolderRefusal& why) {
+  auto folder = inner_.OpenWorkFolder(path, why);
+  if (!folder) return folder;
+  return std::make_unique<MeteredFolder>(*this, std::move(folder));
 }
 
 std::unique_ptr<engine::FileWriter> MeteredVolumeAccess::CreateFile(const std::string& path,
                                                                     IoStatus& status) {
-  sizes_.erase(path);
+  sources_.erase(path);
   auto writer = inner_.CreateFile(path, status);
   if (!writer) return writer;
   return std::make_unique<MeteredWriter>(*this, path, std::move(writer));
-}
-
-IoStatus MeteredVolumeAccess::WriteNewFile(const std::string& path, std::string_view data) {
-  return Count(inner_.WriteNewFile(path, data), path, data.size());
-}
-
-IoStatus MeteredVolumeAccess::AppendToFile(const std::string& path, std::string_view data) {
-  return Count(inner_.AppendToFile(path, data), path, data.size());
-}
-
-IoStatus MeteredVolumeAccess::AppendDurably(const std::string& path, std::string_view data) {
-  return Count(inner_.AppendDurably(path, data), path, data.size());
-}
-
-IoStatus MeteredVolumeAccess::CopyFile(const std::string& from, const std::string& to) {
-  auto known = sizes_.find(from);
-  return Count(inner_.CopyFile(from, to), to, known == sizes_.end() ? 0 : known->second);
-}
-
-IoStatus MeteredVolumeAccess::WriteRepetition(const std::string& path, std::string_view pattern,
-                                              uint64_t size) {
-  return Count(inner_.WriteRepetition(path, pattern, size), path, size);
 }
 
 }  // namespace nd

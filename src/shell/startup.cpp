@@ -6,6 +6,7 @@
 #include "localisation/language_selection.h"
 #include "localisation/text_lookup.h"
 #include "online/update_check.h"
+#include "platform/volumes.h"
 #include "shell/command_line.h"
 #include "system/environment.h"
 #include "system/settings_keys.h"
@@ -100,6 +101,9 @@ bool Start_Load(Start& w) {
   if (!InitLanguage(w.svc.context, w.svc.host)) return false;
   online::CheckUpdateAge(w.svc.context, w.svc.host);
   if (RunCommandLineMode(w)) return false;
+  // An ext4 pool that a cut-off fill left set aside comes back now; the leftover folders go
+  // with the disk page's first refresh.
+  platform::RestoreForgottenReservedPools();
   DressWindow(w);
   wizard::RestoreModeAndWay(w);
   if (Get(store, settings::kShowGoodOnly) == "YES") w.Check9.SetValue(1);

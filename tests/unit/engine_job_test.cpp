@@ -2,6 +2,8 @@
 // what is left, what the page shows, and what is logged.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/free_space_fill.h"
 #include "engine/small_file_pass.h"
 #include "engine/work_folder.h"
@@ -149,6 +151,56 @@ TEST(CleaningJob, FillSurvivesWhatTheFilesystemRefusesOrNeverConsumes) {
     rig.Run("D", 2);
     EXPECT_EQ(rig.state.WorkStatus, kStatusFillFailed);
     EXPECT_EQ(Fields(rig.LogLines()[0])[0], "3");
+  }
+}
+
+TEST(CleaningJob, FillEndsClusterByClusterWithEveryFillerFileWrittenToItsClusterEnd) {
+  {
+    // Appends refused while the file table is full of small files (NTFS): small files are
+    // given back one by one until the last cluster is written.
+    JobRig rig(120 * kMB);
+    rig.volume.info().FileSystem = "FAT32";
+    size_t entries_at_fill = 0;
+    rig.volume.on_op = [&](std::string_view op, const std::string& path) {
+      if (op == "append" && path == kWork + "/fw2" && entries_at_fill == 0) {
+        entries_at_fill = rig.volume.files().size();
+        rig.volume.refuse_clusters_above_entries = entries_at_fill - 40;
+      }
+    };
+    std::map<std::string, uint64_t> sizes;
+    bool seen = false;
+    rig.volume.on_op = [&, first = rig.volume.on_op](std::string_view op, const std::string& path) {
+      first(op, path);
+      bool filler =
+          path.find("/fw") != std::string::npos || path.find("/000-ws") != std::string::npos;
+      if (op == "delete" && !seen && filler) {
+        seen = true;
+        for (const auto& [name, file] : rig.volume.files()) sizes[name] = file.size;
+      }
+    };
+    rig.Run("D", 2);
+    EXPECT_EQ(rig.state.WorkStatus, kStatusCompleted);
+    EXPECT_LT(rig.volume.free_at_flush, test::FakeVolumeAccess::kBlock);
+    EXPECT_GT(rig.volume.pads, 0);
+    int filler_files = 0;
+    for (const auto& [name, size] : sizes) {
+      if (name.find("/bo") != std::string::npos || name.find(kWork) != 0) continue;
+      ++filler_files;
+      EXPECT_EQ(size % test::FakeVolumeAccess::kBlock, 0u) << name;
+    }
+    EXPECT_GE(filler_files, 3);  // copies, fw1 and fw2
+    EXPECT_TRUE(rig.volume.files().empty());
+  }
+  {
+    // A refusal that no given-back file relieves still ends the fill, normally.
+    JobRig rig(40 * kMB);
+    MakeRemovable(rig);
+    rig.volume.on_op = [&](std::string_view op, const std::string& path) {
+      if (op == "append" && path == kWork + "/fw2") rig.volume.refuse_clusters_above_entries = 0;
+    };
+    rig.Run("D", 2);
+    EXPECT_EQ(rig.state.WorkStatus, kStatusCompleted);
+    EXPECT_FALSE(rig.volume.FolderExists(kWork));
   }
 }
 
@@ -333,6 +385,50 @@ TEST(WorkFolder, SubFolderFailsTheDeletionAndTheDriverRemovesItAll) {
   EXPECT_TRUE(Contains(rig.volume.deleted, kWork + "/old-file"));
   EXPECT_FALSE(rig.volume.FolderExists(kWork));
   EXPECT_EQ(Fields(rig.LogLines()[0])[0], "6");
+}
+
+TEST(WorkFolder, AFolderThatIsNotTheJobsIsNeitherUsedNorSwept) {
+  JobRig rig(40 * kMB);
+  rig.volume.MakeFolder(kWork);
+  rig.volume.WriteNewFile(kWork + "/fw1", "another user's");
+  rig.volume.foreign_folders.insert(kWork);
+  rig.Run("D", 1);
+  EXPECT_EQ(rig.state.WorkStatus, kStatusPreparationFailed);
+  EXPECT_EQ(rig.form.ReportInfo[0].Caption(),
+            "Not cleaned: NDRF_temp there is another user's or open to all");
+  EXPECT_EQ(rig.volume.files().size(), 1u);
+  EXPECT_TRUE(rig.volume.deleted.empty());
+
+  std::vector<std::string> skipped;
+  auto note = [&](const std::string& folder, FolderState) { skipped.push_back(folder); };
+  RemoveLeftoverWorkFolders(rig.context, rig.host, rig.volume, note);
+  EXPECT_TRUE(rig.host.MsgBoxes().empty());
+  EXPECT_EQ(skipped, std::vector<std::string>{kWork});
+  EXPECT_TRUE(rig.volume.FolderExists(kWork));
+
+  // Held by a running cleaning: refused with its own text, and not a leftover either.
+  rig.volume.foreign_folders.clear();
+  rig.volume.busy_folders.insert(kWork);
+  rig.Run("D", 1);
+  EXPECT_EQ(rig.form.ReportInfo[0].Caption(),
+            "Not cleaned: another cleaning is running on this disk");
+  RemoveLeftoverWorkFolders(rig.context, rig.host, rig.volume, note);
+  EXPECT_TRUE(rig.volume.FolderExists(kWork));
+  EXPECT_EQ(rig.volume.files().size(), 1u);
+}
+
+TEST(WorkFolder, AFolderThatLeavesItsPlaceFailsTheRunningSubStep) {
+  JobRig rig(120 * kMB);
+  rig.volume.info().FileSystem = "FAT32";
+  rig.volume.on_op = [&](std::string_view op, const std::string& path) {
+    if (op == "append" && path == kWork + "/fw1") rig.volume.folder_moved = true;
+  };
+  rig.Run("D", 2);
+  EXPECT_EQ(rig.state.WorkStatus, kStatusFillFailed);
+  EXPECT_EQ(rig.form.ReportInfo[0].Caption(),
+            "Failed: the disk was unmounted or its work folder replaced");
+  // What the job wrote is still removed through the folder it had open.
+  for (const auto& [name, file] : rig.volume.files()) EXPECT_NE(name.find(kWork), 0u) << name;
 }
 
 TEST(WorkFolder, LeftoversAreAnnouncedThenRemoved) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,15 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   std::optional<size_t> max_entries;  // directory/inode table size of the volume
   bool read_only = false;
   bool vanished = false;
+  bool folder_moved = false;  // the work folder's path now leads elsewhere
   bool flush_fails = false;
   int free_queries = 0;
+  int pads = 0;
+  std::set<std::string> foreign_folders;  // folders that another user owns or may write in
+  std::set<std::string> busy_folders;     // folders a running cleaning holds
+  // Refusals of single-cluster appends that the volume makes while the given number of small
+  // files stands (a file table full of them): every give-back lowers the count.
+  std::optional<size_t> refuse_clusters_above_entries;
   int flushes = 0;
   std::vector<std::string> deleted;  // in order
   std::vector<std::string> written_before_flush;
@@ -89,15 +97,15 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     return letter == "D" && !vanished ? info_.RootPath : std::string();
   }
   bool FileExists(const std::string& path) override { return files_.contains(path); }
-  bool FolderExists(const std::string& path) override {
+  bool FolderExists(const std::string& path) {
     return folders_.contains(path) && !(vanished && (OnVolume(path) || path == info_.RootPath));
   }
-  bool MakeFolder(const std::string& path) override {
+  bool MakeFolder(const std::string& path) {
     if (!Writable(path)) return false;
     folders_[path] = true;
     return true;
   }
-  bool RemoveEmptyFolder(const std::string& path) override {
+  bool RemoveEmptyFolder(const std::string& path) {
     for (const auto& [p, f] : files_) {
       if (Parent(p) == path) return false;
     }
@@ -106,7 +114,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     }
     return folders_.erase(path) > 0;
   }
-  void RemoveTree(const std::string& path) override {
+  void RemoveTree(const std::string& path) {
     std::erase_if(files_, [&](const auto& entry) {
       if (!Below(entry.first, path)) return false;
       Forget(entry.first, entry.second);
@@ -126,7 +134,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     deleted.push_back(path);
     return true;
   }
-  bool ListFiles(const std::string& folder, std::vector<std::string>& names) override {
+  bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
     names.clear();
     if (!folders_.contains(folder)) return false;
     for (const auto& [p, f] : files_) {
@@ -136,7 +144,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   }
   std::unique_ptr<engine::FileWriter> CreateFile(const std::string& path,
                                                  engine::IoStatus& status) override;
-  engine::IoStatus WriteNewFile(const std::string& path, std::string_view data) override {
+  engine::IoStatus WriteNewFile(const std::string& path, std::string_view data) {
     if (on_op) on_op("write", path);
     if (!Writable(path)) return engine::IoStatus::kFailed;
     auto it = files_.find(path);
@@ -148,7 +156,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     if (OnVolume(path)) ++entries_;
     return Append(path, data);
   }
-  engine::IoStatus AppendToFile(const std::string& path, std::string_view data) override {
+  engine::IoStatus AppendToFile(const std::string& path, std::string_view data) {
     if (on_op) on_op("append", path);
     if (std::find(appended.begin(), appended.end(), path) == appended.end()) {
       appended.push_back(path);
@@ -157,7 +165,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     if (!files_.contains(path)) return WriteNewFile(path, data);
     return Append(path, data);
   }
-  engine::IoStatus CopyFile(const std::string& from, const std::string& to) override {
+  engine::IoStatus CopyFile(const std::string& from, const std::string& to) {
     if (on_op) on_op("copy", to);
     auto it = files_.find(from);
     if (it == files_.end() || !Writable(to)) return engine::IoStatus::kFailed;
@@ -170,10 +178,31 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   bool ReadRepetition(const std::string&, size_t, std::string&, uint64_t&) override {
     return false;
   }
-  engine::IoStatus WriteRepetition(const std::string&, std::string_view, uint64_t) override {
-    return engine::IoStatus::kFailed;
+  std::optional<uint64_t> ClusterSize(std::string_view letter) override {
+    if (letter != "D") return std::nullopt;
+    return kBlock;
   }
-  engine::IoStatus AppendDurably(const std::string& path, std::string_view data) override {
+  std::unique_ptr<engine::WorkFolderHandle> OpenWorkFolder(const std::string& path,
+                                                           engine::FolderRefusal& why) override;
+  engine::FolderState InspectFolder(const std::string& path) override {
+    if (!FolderExists(path)) return engine::FolderState::kAbsent;
+    if (foreign_folders.contains(path)) return engine::FolderState::kForeign;
+    return busy_folders.contains(path) ? engine::FolderState::kBusy : engine::FolderState::kOurs;
+  }
+  bool RemoveLeftover(const std::string& path) override {
+    if (InspectFolder(path) != engine::FolderState::kOurs) return false;
+    RemoveTree(path);
+    return true;
+  }
+  // Rounds the file's size up to a multiple of `unit`.
+  engine::IoStatus Pad(const std::string& path, uint64_t unit) {
+    auto it = files_.find(path);
+    if (it == files_.end()) return engine::IoStatus::kOk;
+    uint64_t missing = (unit - it->second.size % unit) % unit;
+    ++pads;
+    return Append(path, std::string(missing, ' '));
+  }
+  engine::IoStatus AppendDurably(const std::string& path, std::string_view data) {
     ++durable_appends;
     return AppendToFile(path, data);
   }
@@ -186,14 +215,13 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     pool_set_aside = pool * kBlock != reserve_pool;
     ++pool_restores;
   }
-  bool Flush(const std::string& /*folder*/) override {
+  bool Flush(const std::string& /*folder*/) {
     ++flushes;
     free_at_flush = Free();
     written_before_flush.clear();
     for (const auto& [p, f] : files_) written_before_flush.push_back(p);
     return !flush_fails;
   }
-  void DisableCompression(const std::string& /*folder*/) override {}
   void EmptyRecycleBin() override { ++bins_emptied; }
   int bins_emptied = 0;
 
@@ -209,6 +237,10 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     uint64_t before = Allocated(path, file.size);
     uint64_t after = Allocated(path, file.size + bytes);
     if (OnVolume(path) && after - before > Writable()) {
+      return engine::IoStatus::kNoSpace;
+    }
+    if (OnVolume(path) && after > before && refuse_clusters_above_entries &&
+        entries_ > *refuse_clusters_above_entries) {
       return engine::IoStatus::kNoSpace;
     }
     file.size += bytes;
@@ -257,6 +289,58 @@ class FakeWriter final : public engine::FileWriter {
   FakeVolumeAccess& volume_;
   std::string path_;
 };
+
+// The work folder of the fake volume: names are joined to its path and handed to the volume.
+class FakeWorkFolder final : public engine::WorkFolderHandle {
+ public:
+  FakeWorkFolder(FakeVolumeAccess& volume, std::string path)
+      : volume_(volume), path_(std::move(path)) {}
+  engine::IoStatus Create(std::string_view name, std::string_view data) override {
+    return volume_.WriteNewFile(Path(name), data);
+  }
+  engine::IoStatus Append(std::string_view name, std::string_view data, bool durable) override {
+    return durable ? volume_.AppendDurably(Path(name), data)
+                   : volume_.AppendToFile(Path(name), data);
+  }
+  engine::IoStatus Copy(const std::string& source, std::string_view name) override {
+    return volume_.CopyFile(source, Path(name));
+  }
+  engine::IoStatus WriteRepeated(std::string_view, std::string_view, uint64_t) override {
+    return engine::IoStatus::kFailed;
+  }
+  engine::IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view) override {
+    return volume_.Pad(Path(name), unit);
+  }
+  bool List(std::vector<std::string>& names) override { return volume_.ListFiles(path_, names); }
+  bool Delete(std::string_view name) override { return volume_.DeleteFile(Path(name)); }
+  bool Flush() override { return volume_.Flush(path_); }
+  void DisableCompression() override {}
+  bool StillInPlace() override { return volume_.FolderExists(path_) && !volume_.folder_moved; }
+  bool RemoveIfEmpty() override { return volume_.RemoveEmptyFolder(path_); }
+  void RemoveAll() override { volume_.RemoveTree(path_); }
+
+ private:
+  std::string Path(std::string_view name) const { return path_ + "/" + std::string(name); }
+  FakeVolumeAccess& volume_;
+  std::string path_;
+};
+
+inline std::unique_ptr<engine::WorkFolderHandle> FakeVolumeAccess::OpenWorkFolder(
+    const std::string& path, engine::FolderRefusal& why) {
+  why = engine::FolderRefusal::kUnusable;
+  if (foreign_folders.contains(path)) {
+    why = engine::FolderRefusal::kNotOurs;
+    return nullptr;
+  }
+  if (busy_folders.contains(path)) {
+    why = engine::FolderRefusal::kBusy;
+    return nullptr;
+  }
+  if (!FolderExists(path)) MakeFolder(path);
+  if (!FolderExists(path)) return nullptr;
+  why = engine::FolderRefusal::kNone;
+  return std::make_unique<FakeWorkFolder>(*this, path);
+}
 
 inline std::unique_ptr<engine::FileWriter> FakeVolumeAccess::CreateFile(const std::string& path,
                                                                         engine::IoStatus& status) {

@@ -40,6 +40,13 @@ std::string ParentFolder(const std::string& path) {
   return parent.empty() ? std::string(".") : parent;
 }
 
+// True for a regular file, which is then switched back to blocking reads and writes.
+bool OnlyRegular(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+}
+
 void SyncFolder(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -91,8 +98,14 @@ bool RemoveFile(const std::string& path) noexcept {
 
 bool WriteWholeFile(const std::string& path, std::string_view contents, bool flush) noexcept {
   if (Unusable(path)) return false;
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Never through a link someone put in our place, never into a FIFO or device (which could
+  // block us for good or be something else entirely); only then is the file emptied.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return false;
+  if (!OnlyRegular(fd) || ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return false;
+  }
   bool ok = WriteAll(fd, contents) && (!flush || ::fsync(fd) == 0);
   return ::close(fd) == 0 && ok;
 }
@@ -147,8 +160,12 @@ std::vector<std::string> ListFileNames(const std::string& folder) noexcept {
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept {
   contents.clear();
   if (Unusable(path)) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
+  if (!OnlyRegular(fd)) {
+    ::close(fd);
+    return false;
+  }
   bool ok = true;
   try {
     char buffer[65536];

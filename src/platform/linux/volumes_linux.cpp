@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -41,8 +42,50 @@ struct FreeSpaceProbe {
   uint64_t cluster_bytes = 0;
 };
 
+// While a fill has a pool set aside, its size waits in a record of its own under the
+// run-time folder, locked by the fill, so that a start of the program after a crash can give
+// the pool back. The folder is root's, as is setting the pool aside; it is empty after a boot,
+// which also brings every pool back by itself.
+constexpr const char* kReserveRecords = "/run/nulldrift";
+
+std::string RecordPath(const std::string& reserve_file) {
+  // "/sys/fs/ext4/<device>/reserved_clusters" is recorded as "<device>".
+  std::string device = reserve_file.substr(0, reserve_file.rfind('/'));
+  return std::string(kReserveRecords) + "/reserved-" + device.substr(device.rfind('/') + 1);
+}
+
+// Writes the record and keeps it locked; -1 when it cannot be made (then the pool stays).
+int RecordReserve(const std::string& reserve_file, uint64_t clusters) {
+  ::mkdir(kReserveRecords, 0700);
+  struct stat st {};
+  if (::lstat(kReserveRecords, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != 0 ||
+      (st.st_mode & 022) != 0) {
+    return -1;
+  }
+  std::string path = RecordPath(reserve_file);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  std::string text = std::to_string(clusters) + "\n";
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0 ||
+      ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+      ::fsync(fd) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void DropRecord(const std::string& reserve_file, int& fd) {
+  if (fd < 0) return;
+  ::unlink(RecordPath(reserve_file).c_str());
+  ::close(fd);
+  fd = -1;
+}
+
 std::mutex g_mutex;
 std::map<std::string, FreeSpaceProbe> g_probes;
+// The records of the pools set aside now, by the pool's file; kept across enumerations.
+std::map<std::string, int> g_reserve_records;
 
 std::string ReadSmallFile(const std::string& path) {
   std::string text;
@@ -392,6 +435,16 @@ std::optional<uint64_t> FreeSpace(std::string_view letter) {
   }
 }
 
+std::optional<uint64_t> ClusterSize(std::string_view letter) {
+  try {
+    auto probe = ProbeFor(letter);
+    if (!probe || probe->cluster_bytes == 0) return std::nullopt;
+    return probe->cluster_bytes;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 std::optional<uint64_t> SetAsideReservedPool(std::string_view letter) {
   try {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -399,9 +452,17 @@ std::optional<uint64_t> SetAsideReservedPool(std::string_view letter) {
     if (::geteuid() != 0 || it == g_probes.end() || it->second.reserve_file.empty()) {
       return std::nullopt;
     }
-    uint64_t clusters = ReadClusters(it->second.reserve_file);
-    if (clusters == 0 || !WriteWholeFile(it->second.reserve_file, "0\n")) return std::nullopt;
-    it->second.reserved_bytes = 0;
+    FreeSpaceProbe& probe = it->second;
+    uint64_t clusters = ReadClusters(probe.reserve_file);
+    if (clusters == 0) return std::nullopt;
+    int& record = g_reserve_records[probe.reserve_file];
+    record = RecordReserve(probe.reserve_file, clusters);
+    if (record < 0) return std::nullopt;
+    if (!WriteWholeFile(probe.reserve_file, "0\n")) {
+      DropRecord(probe.reserve_file, record);
+      return std::nullopt;
+    }
+    probe.reserved_bytes = 0;
     return clusters;
   } catch (...) {
     return std::nullopt;
@@ -413,9 +474,47 @@ void RestoreReservedPool(std::string_view letter, uint64_t clusters) {
     std::lock_guard<std::mutex> lock(g_mutex);
     auto it = g_probes.find(std::string(letter));
     if (it == g_probes.end() || it->second.reserve_file.empty()) return;
-    WriteWholeFile(it->second.reserve_file, std::to_string(clusters) + "\n");
-    it->second.reserved_bytes = ReadClusters(it->second.reserve_file) * it->second.cluster_bytes;
+    FreeSpaceProbe& probe = it->second;
+    if (WriteWholeFile(probe.reserve_file, std::to_string(clusters) + "\n")) {
+      if (auto record = g_reserve_records.find(probe.reserve_file);
+          record != g_reserve_records.end()) {
+        DropRecord(probe.reserve_file, record->second);
+        g_reserve_records.erase(record);
+      }
+    }
+    probe.reserved_bytes = ReadClusters(probe.reserve_file) * probe.cluster_bytes;
   } catch (...) {
+  }
+}
+
+void RestoreForgottenReservedPools() {
+  if (::geteuid() != 0) return;
+  DIR* dir = ::opendir(kReserveRecords);
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.rfind("reserved-", 0) == 0) names.push_back(name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : names) {
+    std::string path = std::string(kReserveRecords) + "/" + name;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A record still locked belongs to a fill that runs now.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      std::string device = name.substr(std::string_view("reserved-").size());
+      std::string pool = "/sys/fs/ext4/" + device + "/reserved_clusters";
+      char text[32] = {};
+      ssize_t n = ::read(fd, text, sizeof text - 1);
+      uint64_t clusters = n > 0 ? std::strtoull(text, nullptr, 10) : 0;
+      bool plain_device = device.find_first_of("/.") == std::string::npos && !device.empty();
+      if (clusters == 0 || !plain_device || !IsRegularFile(pool) ||
+          WriteWholeFile(pool, std::to_string(clusters) + "\n")) {
+        ::unlink(path.c_str());
+      }
+    }
+    ::close(fd);
   }
 }
 

@@ -1,6 +1,7 @@
 // POSIX implementation of the cleaning job's file operations.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -10,8 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <numeric>
 
+#include "platform/volumes.h"
 #include "platform/work_files.h"
 
 namespace nd::platform {
@@ -50,13 +53,6 @@ IoStatus WriteAll(int fd, const char* data, size_t size) {
 IoStatus CloseChecked(int fd, IoStatus so_far) {
   if (::close(fd) != 0 && so_far == IoStatus::kOk && errno != EINTR) return StatusOf(errno);
   return so_far;
-}
-
-IoStatus WriteFile(const std::string& path, std::string_view data, int flags) {
-  if (Unusable(path)) return IoStatus::kFailed;
-  int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return StatusOf(errno);
-  return CloseChecked(fd, WriteAll(fd, data.data(), data.size()));
 }
 
 struct AlignedBuffer {
@@ -208,11 +204,340 @@ IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
   return WriteAll(out, data, size);
 }
 
+// Opens an existing regular file for reading, refusing links, FIFOs and devices without
+// blocking on them.
+int OpenRegularForReading(const std::string& path) {
+  if (Unusable(path)) return -1;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+bool PlainName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+bool Private(const struct stat& st) {
+  return (st.st_uid == ::geteuid() || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+struct Identity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  bool operator==(const Identity&) const = default;
+};
+
+Identity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+
+IoStatus FillWithPattern(int out, std::string_view pattern, uint64_t size);
+
+class LinuxWorkFolder final : public WorkFolderHandle {
+ public:
+  LinuxWorkFolder(std::string path, std::string name, int parent_fd, int fd, Identity id,
+                  bool leftover)
+      : path_(std::move(path)),
+        name_(std::move(name)),
+        parent_fd_(parent_fd),
+        fd_(fd),
+        id_(id),
+        leftover_(leftover) {}
+  ~LinuxWorkFolder() override {
+    ::close(fd_);
+    ::close(parent_fd_);
+  }
+  LinuxWorkFolder(const LinuxWorkFolder&) = delete;
+  LinuxWorkFolder& operator=(const LinuxWorkFolder&) = delete;
+
+  IoStatus Create(std::string_view name, std::string_view data) override {
+    IoStatus status = IoStatus::kOk;
+    int fd = CreateExclusive(name, status);
+    if (fd < 0) return status;
+    return CloseChecked(fd, WriteAll(fd, data.data(), data.size()));
+  }
+
+  IoStatus Append(std::string_view name, std::string_view data, bool durable) override {
+    IoStatus status = IoStatus::kOk;
+    bool fresh = !created_.contains(name);
+    int fd = fresh ? CreateExclusive(name, status) : OpenOwn(name, durable ? O_DSYNC : 0);
+    if (fd < 0) return status == IoStatus::kOk ? IoStatus::kFailed : status;
+    status = WriteAll(fd, data.data(), data.size());
+    if (status == IoStatus::kOk && durable && fresh && ::fdatasync(fd) != 0)
+      status = StatusOf(errno);
+    return CloseChecked(fd, status);
+  }
+
+  IoStatus Copy(const std::string& source, std::string_view name) override {
+    int in = OpenRegularForReading(source);
+    if (in < 0) return IoStatus::kFailed;
+    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+    IoStatus status = IoStatus::kOk;
+    int out = CreateExclusive(name, status);
+    if (out < 0) {
+      ::close(in);
+      return status;
+    }
+    status = CopyData(in, out);
+    StartWriteBack(out);
+    ::close(in);
+    return CloseChecked(out, status);
+  }
+
+  IoStatus WriteRepeated(std::string_view name, std::string_view pattern, uint64_t size) override {
+    if (pattern.empty()) return IoStatus::kFailed;
+    IoStatus status = IoStatus::kOk;
+    int out = CreateExclusive(name, status);
+    if (out < 0) return status;
+    status = FillWithPattern(out, pattern, size);
+    StartWriteBack(out);
+    return CloseChecked(out, status);
+  }
+
+  IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view filler) override {
+    if (unit == 0 || filler.empty()) return IoStatus::kFailed;
+    if (!created_.contains(name)) return IoStatus::kOk;
+    int fd = OpenOwn(name, 0);
+    if (fd < 0) return IoStatus::kFailed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return CloseChecked(fd, IoStatus::kFailed);
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    uint64_t missing = (unit - size % unit) % unit;
+    std::string pad;
+    pad.reserve(missing);
+    while (pad.size() < missing) pad.append(filler.substr(0, missing - pad.size()));
+    return CloseChecked(fd, WriteAll(fd, pad.data(), pad.size()));
+  }
+
+  bool List(std::vector<std::string>& names) override {
+    names.clear();
+    int fd = Reopen();
+    if (fd < 0) return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+      ::close(fd);
+      return false;
+    }
+    errno = 0;
+    while (dirent* entry = ::readdir(dir)) {
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+        errno = 0;
+        continue;
+      }
+      bool is_dir = entry->d_type == DT_DIR;
+      if (entry->d_type == DT_UNKNOWN) {
+        struct stat st {};
+        is_dir =
+            ::fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+      }
+      if (!is_dir) names.emplace_back(entry->d_name);
+      errno = 0;
+    }
+    bool ok = errno == 0;
+    ::closedir(dir);
+    return ok;
+  }
+
+  bool Delete(std::string_view name) override {
+    if (!PlainName(name)) return false;
+    std::string text(name);
+    if (::unlinkat(fd_, text.c_str(), 0) != 0) return false;
+    if (auto it = created_.find(name); it != created_.end()) created_.erase(it);
+    return true;
+  }
+
+  bool Flush() override { return ::syncfs(fd_) == 0; }
+
+  void DisableCompression() override {
+    if (StillInPlace()) platform::DisableCompression(path_);
+  }
+
+  bool StillInPlace() override {
+    struct stat st {};
+    return ::lstat(path_.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && IdentityOf(st) == id_;
+  }
+
+  bool RemoveIfEmpty() override {
+    return StillInPlace() && ::unlinkat(parent_fd_, name_.c_str(), AT_REMOVEDIR) == 0;
+  }
+
+  void RemoveAll() override {
+    int fd = Reopen();
+    if (fd >= 0) EmptyDirectoryAt(fd);
+    RemoveIfEmpty();
+  }
+
+ private:
+  // The folder once more, with a reading position of its own (a dup would share one).
+  int Reopen() const { return ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
+
+  // A new file of ours. A name already taken is replaced only in our own leftover folder (or
+  // when this handle wrote it); in a folder made by this run it was planted by somebody else.
+  int CreateExclusive(std::string_view name, IoStatus& status) {
+    if (!PlainName(name)) {
+      status = IoStatus::kFailed;
+      return -1;
+    }
+    std::string text(name);
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(fd_, text.c_str(), kFlags, 0600);
+    if (fd < 0 && errno == EEXIST && (leftover_ || created_.contains(name)) &&
+        ::unlinkat(fd_, text.c_str(), 0) == 0) {
+      fd = ::openat(fd_, text.c_str(), kFlags, 0600);
+    }
+    if (fd < 0) {
+      status = StatusOf(errno);
+      return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      status = IoStatus::kFailed;
+      return -1;
+    }
+    created_[text] = IdentityOf(st);
+    status = IoStatus::kOk;
+    return fd;
+  }
+
+  // A file this handle created, still the same file with no other name.
+  int OpenOwn(std::string_view name, int extra_flags) {
+    auto it = created_.find(name);
+    if (it == created_.end()) return -1;
+    int fd = ::openat(fd_, it->first.c_str(),
+                      O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | extra_flags);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        IdentityOf(st) != it->second) {
+      ::close(fd);
+      return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+  }
+
+  std::string path_;
+  std::string name_;
+  int parent_fd_;
+  int fd_;
+  Identity id_;
+  bool leftover_;
+  std::map<std::string, Identity, std::less<>> created_;
+};
+
+// A buffer that is a whole number of both patterns and direct-write blocks, so that every full
+// buffer starts at the pattern's beginning and at a block boundary.
+IoStatus FillWithPattern(int out, std::string_view pattern, uint64_t size) {
+  size_t base = std::lcm(pattern.size(), kDirectAlign);
+  bool alignable = base <= kCopyChunk;
+  if (!alignable) base = pattern.size();
+  size_t chunk = base;
+  while (chunk < kWriterBuffer) chunk += base;
+  size_t repeats = chunk / pattern.size();
+  AlignedBuffer buffer(chunk);
+  if (!buffer.data) return IoStatus::kFailed;
+  char* bytes = static_cast<char*>(buffer.data);
+  for (size_t i = 0; i < repeats; ++i)
+    std::memcpy(bytes + i * pattern.size(), pattern.data(), pattern.size());
+  bool direct =
+      alignable && OnFuse(out) && ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
+  IoStatus status = IoStatus::kOk;
+  for (uint64_t left = size; left > 0 && status == IoStatus::kOk;) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));
+    status = WriteChunk(out, direct, bytes, n);
+    left -= n;
+  }
+  return status;
+}
+
 }  // namespace
 
+std::unique_ptr<WorkFolderHandle> OpenWorkFolder(const std::string& path, FolderRefusal& why) {
+  why = FolderRefusal::kUnusable;
+  if (Unusable(path)) return nullptr;
+  size_t slash = path.find_last_of('/');
+  std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (!PlainName(name)) return nullptr;
+  int parent_fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent_fd < 0) return nullptr;
+  bool made = ::mkdirat(parent_fd, name.c_str(), 0700) == 0;
+  int fd = ::openat(parent_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ELOOP || errno == ENOTDIR) why = FolderRefusal::kNotAFolder;
+    ::close(parent_fd);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    ::close(parent_fd);
+    return nullptr;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    why = FolderRefusal::kBusy;
+  } else if (!made && !Private(st)) {
+    why = FolderRefusal::kNotOurs;
+  } else {
+    why = FolderRefusal::kNone;
+    return std::make_unique<LinuxWorkFolder>(path, name, parent_fd, fd, IdentityOf(st), !made);
+  }
+  ::close(fd);
+  ::close(parent_fd);
+  return nullptr;
+}
+
+namespace {
+
+// The folder at `path` opened without following a link, with its lock taken when `lock`.
+FolderState OpenLeftover(const std::string& path, int& fd) {
+  fd = -1;
+  struct stat st {};
+  if (Unusable(path) || ::lstat(path.c_str(), &st) != 0) return FolderState::kAbsent;
+  if (!S_ISDIR(st.st_mode) || !Private(st)) return FolderState::kForeign;
+  fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FolderState::kAbsent : FolderState::kForeign;
+  if (::fstat(fd, &st) != 0 || !Private(st)) {
+    ::close(fd);
+    fd = -1;
+    return FolderState::kForeign;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    fd = -1;
+    return FolderState::kBusy;
+  }
+  return FolderState::kOurs;
+}
+
+}  // namespace
+
+FolderState InspectWorkFolder(const std::string& path) {
+  int fd = -1;
+  FolderState state = OpenLeftover(path, fd);
+  if (fd >= 0) ::close(fd);
+  return state;
+}
+
+bool RemoveLeftoverWorkFolder(const std::string& path) {
+  int fd = -1;
+  if (OpenLeftover(path, fd) != FolderState::kOurs) return false;
+  int lock = ::dup(fd);
+  bool emptied = EmptyDirectoryAt(fd);
+  bool removed = ::rmdir(path.c_str()) == 0;
+  if (lock >= 0) ::close(lock);
+  return emptied && removed;
+}
+
 bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& pattern, uint64_t& size) {
-  if (Unusable(path) || unit == 0) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (unit == 0) return false;
+  int fd = OpenRegularForReading(path);
   if (fd < 0) return false;
   std::vector<char> buffer(unit * 1024);
   pattern.clear();
@@ -233,110 +558,27 @@ bool ReadRepeatingUnit(const std::string& path, size_t unit, std::string& patter
   return repeating && !pattern.empty();
 }
 
-IoStatus WriteRepeated(const std::string& path, std::string_view pattern, uint64_t size) {
-  if (Unusable(path) || pattern.empty()) return IoStatus::kFailed;
-  // A buffer that is a whole number of both patterns and direct-write blocks, so that every
-  // full buffer starts at the pattern's beginning and at a block boundary.
-  size_t base = std::lcm(pattern.size(), kDirectAlign);
-  bool alignable = base <= kCopyChunk;
-  if (!alignable) base = pattern.size();
-  size_t chunk = base;
-  while (chunk < kWriterBuffer) chunk += base;
-  size_t repeats = chunk / pattern.size();
-  AlignedBuffer buffer(chunk);
-  if (!buffer.data) return IoStatus::kFailed;
-  char* bytes = static_cast<char*>(buffer.data);
-  for (size_t i = 0; i < repeats; ++i)
-    std::memcpy(bytes + i * pattern.size(), pattern.data(), pattern.size());
-  int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (out < 0) return StatusOf(errno);
-  bool direct =
-      alignable && OnFuse(out) && ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_DIRECT) == 0;
-  IoStatus status = IoStatus::kOk;
-  for (uint64_t left = size; left > 0 && status == IoStatus::kOk;) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));
-    status = WriteChunk(out, direct, bytes, n);
-    left -= n;
-  }
-  StartWriteBack(out);
-  return CloseChecked(out, status);
-}
-
 std::unique_ptr<FileWriter> CreateFileWriter(const std::string& path, IoStatus& status) {
-  if (Unusable(path)) {
-    status = IoStatus::kFailed;
-    return nullptr;
-  }
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  status = IoStatus::kFailed;
+  struct stat st {};
+  if (Unusable(path) || (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) return nullptr;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) {
     status = StatusOf(errno);
     return nullptr;
   }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   status = IoStatus::kOk;
   return std::make_unique<PosixFileWriter>(fd);
-}
-
-IoStatus WriteNewFile(const std::string& path, std::string_view data) {
-  return WriteFile(path, data, O_TRUNC);
-}
-
-IoStatus AppendToFile(const std::string& path, std::string_view data) {
-  return WriteFile(path, data, O_APPEND);
-}
-
-IoStatus AppendToFileDurably(const std::string& path, std::string_view data) {
-  return WriteFile(path, data, O_APPEND | O_DSYNC);
-}
-
-IoStatus CopyFileData(const std::string& from, const std::string& to) {
-  if (Unusable(from) || Unusable(to)) return IoStatus::kFailed;
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return IoStatus::kFailed;
-  ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (out < 0) {
-    IoStatus status = StatusOf(errno);
-    ::close(in);
-    return status;
-  }
-  IoStatus status = CopyData(in, out);
-  StartWriteBack(out);
-  ::close(in);
-  return CloseChecked(out, status);
 }
 
 bool IsRealDirectory(const std::string& path) noexcept {
   struct stat st {};
   return !Unusable(path) && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool ListFileNames(const std::string& folder, std::vector<std::string>& names) {
-  names.clear();
-  if (Unusable(folder)) return false;
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  DIR* dir = ::fdopendir(fd);
-  if (!dir) {
-    ::close(fd);
-    return false;
-  }
-  errno = 0;
-  while (dirent* entry = ::readdir(dir)) {
-    bool is_dir = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      is_dir = ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-    }
-    if (!is_dir) names.emplace_back(entry->d_name);
-    errno = 0;
-  }
-  bool ok = errno == 0;
-  ::closedir(dir);
-  return ok;
-}
-
-bool RemoveEmptyDirectory(const std::string& path) noexcept {
-  return !Unusable(path) && ::rmdir(path.c_str()) == 0;
 }
 
 bool RemoveTree(const std::string& path) noexcept {

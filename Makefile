@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test build deps asan format format-check tidy clean demo bench screenshots install
+.PHONY: run test build deps asan format format-check tidy clean demo bench screenshots install deb
 
 deps:
 	@scripts/install-deps
@@ -32,6 +32,12 @@ test: build asan format-check
 PREFIX ?= /opt/Nulldrift 3
 install: build
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package nulldrift_<version>-1_<arch>.deb, into this folder.
+deb: build
+	rm -rf $(BUILD)/deb
+	cd $(BUILD) && cpack -B "$(abspath $(BUILD))/deb"
+	cp $(BUILD)/deb/nulldrift_*.deb .
 
 # As root: wipes a scratch loop volume and shows the deleted content gone from the raw image.
 demo: build

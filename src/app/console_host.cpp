@@ -18,8 +18,13 @@ constexpr int kBarWidth = 24;
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(engine::WorkingPageForm& page, std::FILE* out)
-    : page_(page), out_(out), terminal_(::isatty(::fileno(out)) != 0) {
+ConsoleHost::ConsoleHost(engine::WorkingPageForm& page, std::FILE* out, std::FILE* err,
+                         ConsoleStyle style)
+    : page_(page),
+      out_(out),
+      err_(err),
+      style_(style),
+      terminal_(style == ConsoleStyle::kNormal && ::isatty(::fileno(out)) != 0) {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
@@ -34,26 +39,29 @@ ConsoleHost::~ConsoleHost() {
 
 ui::MsgBoxResult ConsoleHost::MsgBox(ui::MsgBoxIcon, std::string_view text,
                                      ui::MsgBoxButtons buttons, std::string_view) {
-  FinishLine();
-  std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  last_message_ = text;
+  PrintLine(Messages(), last_message_);
   return ui::DefaultAnswer(buttons);
 }
 
 void ConsoleHost::DoEvents() {
+  if (poll_) poll_();
   if (g_interrupts > interrupts_seen_) {
     interrupts_seen_ = g_interrupts;
-    FinishLine();
     if (page_.Command4.Enabled()) {
-      std::fprintf(out_, "Stopping: the running step ends, then the files written are deleted.\n");
+      PrintLine(Messages(), "Stopping: the running step ends, then the files written are deleted.");
       page_.Command4.UserClick();
     } else {
-      std::fprintf(out_, "Already stopping; the files written are being deleted.\n");
+      PrintLine(Messages(), "Already stopping; the files written are being deleted.");
     }
   }
   Render();
 }
 
-void ConsoleHost::Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void ConsoleHost::Sleep(int ms) {
+  if (poll_) poll_();
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 std::chrono::system_clock::time_point ConsoleHost::Now() {
   return std::chrono::system_clock::now();
@@ -69,8 +77,33 @@ bool ConsoleHost::CloseWindow(ui::Form& form) { return form.Close(ui::CloseReaso
 
 void ConsoleHost::EndProcess(int code) {
   FinishLine();
+  if (on_end_) on_end_(code, last_message_);
   std::fflush(out_);
   std::_Exit(code);
+}
+
+JobEvents ConsoleHost::Events() {
+  JobEvents events;
+  events.volume_ended = [this](const VolumeResult& result) {
+    if (style_ != ConsoleStyle::kSilent) PrintLine(out_, ResultLine(result));
+  };
+  if (style_ != ConsoleStyle::kNormal) return events;
+  events.volume_started = [this](const VolumeInfo& volume) {
+    PrintLine(out_, VolumeStartLine(volume));
+  };
+  // On a terminal the updating line shows the running step.
+  if (terminal_) return events;
+  events.status_shown = [this](const std::string& text) { PrintLine(out_, text); };
+  events.step_entered = [this](const std::string& letter, int step, const std::string& title) {
+    PrintLine(out_, StepLine(letter, step, title));
+  };
+  return events;
+}
+
+void ConsoleHost::PrintLine(std::FILE* stream, const std::string& line) {
+  if (stream == out_) FinishLine();
+  std::fprintf(stream, "%s\n", line.c_str());
+  std::fflush(stream);
 }
 
 void ConsoleHost::FinishLine() {
@@ -79,34 +112,20 @@ void ConsoleHost::FinishLine() {
   std::fflush(out_);
 }
 
-std::string ConsoleHost::StatusLine() const {
-  std::string line = "[" + page_.Label13.Caption() + ":] " + page_.status.Caption();
+void ConsoleHost::Render() {
+  if (!terminal_ || page_.status.Caption().empty()) return;
+  int64_t now = MonotonicMs();
+  if (now - last_render_ms_ < kTerminalRefreshMs) return;
+  last_render_ms_ = now;
+  std::string line = page_.status.Caption();
+  if (!page_.Label13.Caption().empty()) line = "[" + page_.Label13.Caption() + ":] " + line;
   if (!page_.Label32.Caption().empty()) line += " - free bytes: " + page_.Label32.Caption();
   if (page_.Check2.Value() != 0) line += " (paused)";
-  return line;
-}
-
-void ConsoleHost::Render() {
-  int64_t now = MonotonicMs();
-  std::string line = StatusLine();
-  if (terminal_) {
-    if (now - last_render_ms_ < kTerminalRefreshMs) return;
-    last_render_ms_ = now;
-    int filled = static_cast<int>(std::lround(page_.ProgressBar1.Fraction() * kBarWidth));
-    std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] ";
-    std::fprintf(out_, "\r\033[K%s%s", bar.c_str(), line.c_str());
-    std::fflush(out_);
-    line_open_ = true;
-    return;
-  }
-  // In a log, a line whenever the step changes and otherwise at most one every ten seconds.
-  bool changed = line.substr(0, line.find(" - ")) != last_line_.substr(0, last_line_.find(" - "));
-  if (!changed && now - last_render_ms_ < 10'000) return;
-  last_render_ms_ = now;
-  last_line_ = line;
-  int percent = static_cast<int>(page_.ProgressBar1.Fraction() * 100);
-  std::fprintf(out_, "%3d%% %s\n", percent, line.c_str());
+  int filled = static_cast<int>(std::lround(page_.ProgressBar1.Fraction() * kBarWidth));
+  std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] ";
+  std::fprintf(out_, "\r\033[K%s%s", bar.c_str(), line.c_str());
   std::fflush(out_);
+  line_open_ = true;
 }
 
 }  // namespace nd

@@ -47,6 +47,14 @@ CleanCommand ParseCleanCommand(const std::vector<std::string>& args) {
     std::string value;
     if (arg == "-h" || arg == "--help") {
       command.help = true;
+    } else if (arg == "--version") {
+      command.version = true;
+    } else if (arg == "--list") {
+      command.list = true;
+    } else if (arg == "--json") {
+      command.json = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      command.quiet = true;
     } else if (arg == "--empty-trash") {
       command.empty_trash = true;
     } else if (arg == "--allow-standby") {
@@ -73,7 +81,10 @@ CleanCommand ParseCleanCommand(const std::vector<std::string>& args) {
       command.volumes.push_back(arg);
     }
   }
-  if (command.error.empty() && !command.help && command.volumes.empty()) {
+  if (!command.error.empty() || command.help || command.version) return command;
+  if (command.list && !command.volumes.empty()) {
+    command.error = "--list takes no volume";
+  } else if (!command.list && command.volumes.empty()) {
     command.error = "no volume given";
   }
   return command;
@@ -103,6 +114,7 @@ std::string ResolveVolumes(const std::vector<std::string>& wanted,
 
 std::string CleanHelpText() {
   return R"(Usage: nulldrift-clean [options] VOLUME...
+       nulldrift-clean --list [--json]
 
 Makes deleted files on the given volumes unrecoverable. Every VOLUME is a drive letter as
 the program shows it (D, E:, ...) or a mount point (/media/stick). Only files the program
@@ -118,6 +130,12 @@ Options:
   --empty-trash      empty the Trash on every volume first
   --allow-standby    let the computer suspend during the job (by default suspend is
                      refused while the computer runs on mains power)
+  --list             list every volume: letter, mount point, label, file system,
+                     type, size, free space, and whether it can be cleaned
+  --json             write one JSON document instead of the text: the volumes with
+                     --list, else each volume's result, times and byte counts
+  -q, --quiet        print only each volume's result
+  --version          show the version
   -h, --help         show this text
 
 Ctrl-C stops the job: the running step ends after its current unit of work, and the
@@ -125,7 +143,7 @@ files already written are still deleted. A job that was cut off (killed, power l
 leaves its work folder NDRF_temp behind, which can fill the volume: the next run of
 nulldrift-clean on that volume, or the wizard's disk page, deletes it before anything
 else. A folder of that name that is a link, belongs to another user or is open to
-others is never touched; remove it yourself. Each volume's result is printed at the end.
+others is never touched; remove it yourself. Each volume's result is printed as it ends.
 The exit status is 0 only when every volume was completed; 1 when one was not;
 2 for a wrong command line.
 

@@ -1,4 +1,5 @@
-// The headless runner's command line: which volumes, which cleaning way, NTFS mode and method.
+// The headless runner's command line: which volumes, which cleaning way, NTFS mode and method,
+// and how the run reports (text, JSON, only the results), or a listing of the volumes.
 #pragma once
 
 #include <string>
@@ -16,7 +17,11 @@ struct CleanCommand {
   bool empty_trash = false;
   bool prevent_standby = true;
   bool help = false;
-  std::string error;  // set when the command line is not usable
+  bool version = false;
+  bool list = false;   // the volumes instead of a job
+  bool json = false;   // one JSON document instead of the text
+  bool quiet = false;  // only the result rows
+  std::string error;   // set when the command line is not usable
 };
 
 CleanCommand ParseCleanCommand(const std::vector<std::string>& args);

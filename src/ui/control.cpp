@@ -18,6 +18,9 @@ Control::~Control() {
 void Control::SetCaption(std::string caption) {
   Assign(caption_, std::move(caption), Property::kCaption);
 }
+void Control::SetToolTipText(std::string text) {
+  Assign(tool_tip_, std::move(text), Property::kToolTipText);
+}
 void Control::SetVisible(bool visible) { Assign(visible_, visible, Property::kVisible); }
 void Control::SetEnabled(bool enabled) { Assign(enabled_, enabled, Property::kEnabled); }
 void Control::SetFontCharset(int16_t charset) {
@@ -60,6 +63,7 @@ bool Control::AcceptsUserInput() const {
 
 void Control::CopyPropertiesFrom(const Control& design) {
   caption_ = design.caption_;
+  tool_tip_ = design.tool_tip_;
   visible_ = design.visible_;
   enabled_ = design.enabled_;
   font_charset_ = design.font_charset_;

@@ -1,5 +1,6 @@
-// The properties that every control of a window shares (caption, visibility, geometry in twips,
-// font character set, containing panel), and the click behaviour of the controls users click.
+// The properties that every control of a window shares (caption, tool tip, visibility, geometry
+// in twips, font character set, containing panel), and the click behaviour of the controls users
+// click.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,9 @@ class Control {
 
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string caption);
+  // The text the window shows while the pointer rests on the control; empty for none.
+  const std::string& ToolTipText() const { return tool_tip_; }
+  void SetToolTipText(std::string text);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
   bool Enabled() const { return enabled_; }
@@ -89,6 +93,7 @@ class Control {
   int index_ = -1;
   Form* form_ = nullptr;
   std::string caption_;
+  std::string tool_tip_;
   bool visible_ = true;
   bool enabled_ = true;
   int16_t font_charset_;

@@ -9,6 +9,7 @@ class Form;
 
 enum class Property {
   kCaption,
+  kToolTipText,
   kVisible,
   kEnabled,
   kFontCharset,

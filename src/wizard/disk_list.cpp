@@ -1,6 +1,9 @@
 #include "wizard/disk_list.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
 
 #include "engine/job_log.h"
 #include "engine/volumes.h"
@@ -49,6 +52,32 @@ std::string DiskIconFor(const VolumeInfo& volume) {
   }
 }
 
+std::string VolumeSizeText(double bytes) {
+  static const char* const kUnits[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB"};
+  if (!std::isfinite(bytes) || bytes < 0) bytes = 0;
+  size_t unit = 0;
+  // From 999.5 on the figure would round to four digits: the next unit reads "1.0".
+  while (unit + 1 < std::size(kUnits) && bytes >= 999.5) {
+    bytes /= 1000;
+    ++unit;
+  }
+  char text[32];
+  if (unit == 0 || bytes >= 9.95) {
+    std::snprintf(text, sizeof text, "%.0f %s", bytes, kUnits[unit]);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f %s", bytes, kUnits[unit]);
+  }
+  return text;
+}
+
+std::string DiskToolTip(const VolumeInfo& volume) {
+  std::string text = volume.RootPath;
+  if (!volume.VolumeName.empty()) text += "\n" + volume.VolumeName;
+  text += "\n" + volume.FileSystem;
+  if (volume.IsReady) text += ", " + VolumeSizeText(volume.TotalSize);
+  return text;
+}
+
 void RefreshDiskList(Start& w) {
   const Environment& env = w.svc.context.env;
   engine::TraceStep(env, "DISKREFRESH0");
@@ -71,6 +100,7 @@ void RefreshDiskList(Start& w) {
 
     ui::Label& label = PlaceTile(w.DiskLabel, n, step, true);
     label.SetCaption(letter);
+    label.SetToolTipText(DiskToolTip(volume));
     label.SetVisible(true);
     ui::CheckBox& select = PlaceTile(w.DiskSelect, n, step, false);
     select.SetLeft(w.DiskSelect[0].Left());
@@ -79,6 +109,7 @@ void RefreshDiskList(Start& w) {
     overlay.SetPicture(selected ? w.IconOK.PictureName() : "");
     overlay.SetVisible(true);
     ui::Picture& image = PlaceTile(w.DiskImage, n, step, true);
+    image.SetToolTipText(label.ToolTipText());
     image.SetVisible(true);
     std::string icon = DiskIconFor(volume);
     if (!icon.empty()) image.SetPicture(icon);

@@ -13,6 +13,14 @@ namespace nd::wizard {
 // picture it was copied with.
 std::string DiskIconFor(const VolumeInfo& volume);
 
+// A byte count as people read a disk's size: three figures at most and a decimal unit, as the
+// makers count ("7.5 GB", "931 GB", "512 B").
+std::string VolumeSizeText(double bytes);
+
+// What the tile's letter and icon say while the pointer rests on them: the mount point, the
+// label (when there is one), the file system and the size, one per line.
+std::string DiskToolTip(const VolumeInfo& volume);
+
 // Rebuilds every tile from the volumes and the stored selection, then sweeps the work folders
 // that an interrupted run left behind.
 void RefreshDiskList(Start& w);

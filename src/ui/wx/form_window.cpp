@@ -27,10 +27,17 @@
 
 #include "ui/form_model.h"
 #include "ui/text_wrap.h"
+#include "ui/utf8.h"
 #include "ui/wx/handler_scope.h"
 #include "ui/wx/wx_timers.h"
 
 namespace nd::ui::wx {
+
+wxString ToolkitText(std::string_view utf8) {
+  const std::string valid = ReplaceInvalidUtf8(utf8);
+  return wxString::FromUTF8(valid.data(), valid.size());
+}
+
 namespace {
 
 constexpr double kTwipsPerPixel = 15;
@@ -40,8 +47,7 @@ const wxColour kLinkColour(0, 72, 168);
 
 int Px(int twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
 
-// Every text of the model is UTF-8; a plain char* conversion would depend on the locale.
-wxString Text(const std::string& utf8) { return wxString::FromUTF8(utf8.data(), utf8.size()); }
+wxString Text(std::string_view utf8) { return ToolkitText(utf8); }
 
 // Panels are not real windows (the background must show through them), so a control's place
 // on the client area adds up the offsets of the panels around it.
@@ -284,6 +290,9 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
       case Property::kCaption:
         ApplyCaption(control, widget);
         break;
+      case Property::kToolTipText:
+        ApplyToolTip(control, widget);
+        break;
       case Property::kVisible:
       case Property::kEnabled:
         ApplyState(control, it->second);
@@ -496,6 +505,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     }
     widgets_[&control] = widget;
     ApplyCaption(control, widget.window);
+    ApplyToolTip(control, widget.window);
     ApplyValue(control, widget);
     ApplyPicture(control, widget.window);
     ApplyColumns(control, widget.window);
@@ -535,6 +545,14 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
       event.Skip();
       if (wxRect(widget->GetClientSize()).Contains(event.GetPosition())) frame->Click(widget);
     });
+  }
+
+  void ApplyToolTip(const Control& control, wxWindow* widget) {
+    if (control.ToolTipText().empty()) {
+      widget->UnsetToolTip();
+    } else {
+      widget->SetToolTip(Text(control.ToolTipText()));
+    }
   }
 
   void ApplyCaption(const Control& control, wxWindow* widget) {

@@ -6,15 +6,21 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class wxFrame;
+class wxString;
 
 namespace nd::ui {
 class Form;
 }
 
 namespace nd::ui::wx {
+
+// A text of the model (UTF-8) as the toolkit takes it, whatever the locale. Broken bytes (a
+// volume label can hold any) become U+FFFD, or the whole text would vanish.
+wxString ToolkitText(std::string_view utf8);
 
 // A picture name of the model (such as "IconOK" or "DiskHDD") -> image file; "" = no picture.
 using PictureResolver = std::function<std::string(const std::string& picture_name)>;

@@ -28,7 +28,7 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnTerminationSignal(int /*signal*/) { g_termination_requested = true; }
 
-wxString Text(std::string_view utf8) { return wxString::FromUTF8(utf8.data(), utf8.size()); }
+wxString Text(std::string_view utf8) { return ToolkitText(utf8); }
 
 wxWindow* ActiveVisibleWindow() {
   wxWindow* fallback = nullptr;

@@ -158,6 +158,11 @@ struct RunnerHome {
     fs::create_directories(config);
     ChownTree(folder.path(), uid);
   }
+  // The result code of the latest volume in the job log ("" when there is none).
+  std::string LastCode() const {
+    std::string log = ReadFile(data + "/NDRF3/log.txt");
+    return log.substr(0, log.find('|'));
+  }
   ScratchFolder folder;
   std::string data = folder / "data";
   std::string config = folder / "config";
@@ -336,6 +341,7 @@ TEST(Attack, AnotherUsersWorkFolderIsLeftAlone) {
       auto before = Fingerprint(work);
       auto runner = RunToEnd({"--way", "2", "D"}, volume->MountPoint(), home, uid);
       EXPECT_EQ(runner->status(), 1) << runner->output();
+      EXPECT_EQ(home.LastCode(), "2");
       EXPECT_NE(runner->output().find(mode == 0 ? kLinkFolder : kForeignFolder), std::string::npos)
           << runner->output();
       EXPECT_NE(runner->output().find("is left alone"), std::string::npos) << runner->output();
@@ -485,6 +491,7 @@ TEST(Attack, NextRunFreesAVolumeThatAKilledRunLeftFull) {
     EXPECT_LT(FreeBytes(mount), free_before / 4);
     auto again = RunToEnd({"--way", "1", "D"}, mount, home, uid);
     EXPECT_EQ(again->status(), 0) << again->output();
+    EXPECT_EQ(home.LastCode(), "1");
     EXPECT_NE(again->output().find("left behind by an interrupted cleaning"), std::string::npos)
         << again->output();
     EXPECT_NE(again->output().find(kCompleted), std::string::npos) << again->output();
@@ -531,6 +538,7 @@ TEST(Attack, LazyUnmountDuringTheFillIsReportedAsAFailure) {
     ASSERT_EQ(ScratchVolume::Run({"umount", "-l", mount}), 0);
     EXPECT_TRUE(runner.Finish(std::chrono::seconds(60))) << runner.output();
     EXPECT_EQ(runner.status(), 1) << runner.output();
+    EXPECT_EQ(home.LastCode(), "3");
     EXPECT_EQ(runner.output().find(kCompleted), std::string::npos) << runner.output();
     // The fill fails where the free space can no longer be read, before the check of the
     // folder: the fill's own text, then.
@@ -570,9 +578,11 @@ TEST(Attack, SecondCleaningOfAVolumeStopsAndSaysWhy) {
     auto second = RunToEnd({"--way", "1", "D"}, mount, second_home, pair.second);
     first.Signal(SIGCONT);
     EXPECT_EQ(second->status(), 1) << second->output();
+    EXPECT_EQ(second_home.LastCode(), "2");
     EXPECT_NE(second->output().find(pair.second_says), std::string::npos) << second->output();
     EXPECT_TRUE(first.Finish());
     EXPECT_EQ(first.status(), 0) << first.output();
+    EXPECT_EQ(first_home.LastCode(), "1");
     EXPECT_NE(first.output().find(kCompleted), std::string::npos) << first.output();
     EXPECT_FALSE(fs::exists(mount + "/NDRF_temp"));
   }
@@ -614,6 +624,7 @@ TEST(Attack, FullDataFolderIsNamedAsTheCause) {
                          uid);
     runner.Finish();
     EXPECT_EQ(runner.status(), 1) << runner.output();
+    EXPECT_EQ(ReadFile(data->MountPoint() + "/NDRF3/log.txt").substr(0, 2), "5|");
     EXPECT_NE(runner.output().find(kDataFolderFull), std::string::npos) << runner.output();
     EXPECT_EQ(runner.output().find(kNotReady), std::string::npos) << runner.output();
     EXPECT_FALSE(fs::exists(volume->MountPoint() + "/NDRF_temp"));

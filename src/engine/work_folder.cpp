@@ -91,7 +91,14 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
     }
     WaitWhilePaused(job, in.step);
   }
-  if (!folder->RemoveIfEmpty()) job.state.WorkStatus = kStatusDeletionFailed;
+  if (!folder->RemoveIfEmpty()) {
+    job.state.WorkStatus = kStatusDeletionFailed;
+    // Moved or replaced meanwhile: no later sweep finds it, so the general text, which
+    // promises one, would be wrong.
+    if (!folder->StillInPlace()) {
+      job.state.WorkStatusNote = LookupText(job.context.language, "VERSION3", "WORK-FOLDER-GONE");
+    }
+  }
 }
 
 void RemoveLeftoverWorkFolders(const Context& context, ui::Host& host, VolumeAccess& volumes,

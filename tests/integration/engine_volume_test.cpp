@@ -14,10 +14,9 @@
 #include "engine/cleaning_job.h"
 #include "engine/progress.h"
 #include "engine/small_file_pass.h"
-#include "engine/stop_button.h"
 #include "engine/work_folder.h"
 #include "engine/working_page_form.h"
-#include "integration/recording_access.h"
+#include "integration/real_job.h"
 #include "integration/scratch_volume.h"
 #include "ui/scripted_host.h"
 #include "unit/test_support.h"
@@ -57,53 +56,7 @@ void WriteUserFiles(const std::string& root) {
   ::sync();
 }
 
-struct RealJob {
-  explicit RealJob(const std::string& mount) : data(), env_guard("NULLDRIFT_MOUNTS", mount) {
-    context.env = ProbeEnvironment();
-    context.env.app_data_folder = data.path();
-    context.env.data_folder = data / "NDRF3";
-    context.env.system_drive_letter = "C";
-    fs::create_directories(context.env.data_folder);
-    context.language = {"English", std::string(ND_BUILD_DIR) + "/Languages", 0};
-    host.Attach(form);
-    for (const VolumeInfo& v : access.Volumes()) {
-      if (v.RootPath == mount) letter = v.DriveLetter;
-    }
-  }
-
-  void Run(int way, int ntfs_mode = 1) {
-    JobEnvironment job{context,
-                       host,
-                       form.Page(),
-                       state,
-                       access,
-                       ClockSeededRandom(),
-                       {static_cast<CleanWay>(way), static_cast<NtfsMode>(ntfs_mode), false},
-                       nullptr,
-                       {},
-                       {}};
-    form.Command4.OnClick = [this] {
-      JobEnvironment stop{context, host, form.Page(), state, access, {}, {}, nullptr, {}, {}};
-      Command4_Click(stop);
-    };
-    StartCleaningJob(job, letter);
-  }
-
-  std::string LastLogStatus() const {
-    std::string log = test::ReadFile(context.env.data_folder + "/log.txt");
-    return log.substr(0, 1);
-  }
-
-  test::ScratchFolder data;
-  test::ScopedEnv env_guard;
-  test::ScopedEnv config_guard{"XDG_CONFIG_HOME", data / "config"};
-  Context context{{}, {}, SettingsStore(data / "config")};
-  test::RecordingAccess access;
-  ui::ScriptedHost host;
-  WorkingPageForm form;
-  JobState state;
-  std::string letter;
-};
+using test::RealJob;
 
 #define NEED_VOLUME(volume)                                     \
   if (!(volume).Ready()) GTEST_SKIP() << (volume).SkipReason(); \

@@ -482,7 +482,17 @@ std::unique_ptr<WorkFolderHandle> OpenWorkFolder(const std::string& path, Folder
   bool made = ::mkdirat(parent_fd, name.c_str(), 0700) == 0;
   int fd = ::openat(parent_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
-    if (errno == ELOOP || errno == ENOTDIR) why = FolderRefusal::kNotAFolder;
+    int error = errno;
+    struct stat st {};
+    if (error == ELOOP || error == ENOTDIR) {
+      why = FolderRefusal::kNotAFolder;
+    } else if (error == EACCES &&
+               ::fstatat(parent_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISDIR(st.st_mode)) {
+      // A folder this user may not even open is somebody else's: another user's, or root's
+      // while root cleans the volume.
+      why = FolderRefusal::kNotOurs;
+    }
     ::close(parent_fd);
     return nullptr;
   }

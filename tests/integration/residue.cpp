@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -98,11 +99,15 @@ std::string RandomBytes(uint64_t size, unsigned seed) {
 
 }  // namespace
 
-uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan) {
+uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan, std::string* error) {
+  auto fail = [error](const std::string& what) {
+    if (error) *error = what + ": " + std::strerror(errno);
+    return uint64_t{0};
+  };
   std::string folder = root + "/" + kPlantFolder;
   std::error_code ec;
   fs::create_directories(folder + "/small", ec);
-  if (ec) return 0;
+  if (ec) return fail("cannot make " + folder);
   std::mt19937 generator(7);
   uint64_t planted = 0;
   for (int i = 0; i < plan.large_files; ++i) {
@@ -110,7 +115,7 @@ uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan) {
     uint64_t size = plan.large_min_bytes + (span ? generator() % span : 0);
     std::string path = folder + "/large-" + std::to_string(i) + ".txt";
     if (WriteAll(path, MarkerText(plan.tag, MarkerFileId('L', i), size)) != Written::kAll) {
-      return 0;
+      return fail("cannot write " + path);
     }
     planted += size;
   }
@@ -119,7 +124,7 @@ uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan) {
     uint64_t size = 300 + generator() % 6000;
     std::string path = folder + "/small/note-" + std::to_string(i) + ".txt";
     if (WriteAll(path, MarkerText(plan.tag, MarkerFileId('S', i), size)) != Written::kAll) {
-      return 0;
+      return fail("cannot write " + path);
     }
     planted += size;
   }
@@ -127,13 +132,14 @@ uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan) {
   for (int i = 0; plan.fill_rest && i < 1000; ++i) {
     std::string path = folder + "/rest-" + std::to_string(i) + ".bin";
     Written written = WriteAll(path, MarkerText(plan.tag, MarkerFileId('R', i), kRestFile));
-    if (written == Written::kFailed) return 0;
+    if (written == Written::kFailed) return fail("cannot write " + path);
     if (written == Written::kVolumeFull) break;
     planted += kRestFile;
   }
-  if (!SyncVolume(root)) return 0;
+  if (!SyncVolume(root)) return fail("cannot flush " + root);
   fs::remove_all(folder, ec);
-  if (ec || !SyncVolume(root)) return 0;
+  if (ec) return fail("cannot delete " + folder);
+  if (!SyncVolume(root)) return fail("cannot flush " + root);
   return planted;
 }
 

@@ -23,8 +23,9 @@ struct PlantPlan {
 };
 
 // Marker files below `root`/ndmark-old, written to the device and then deleted again. The
-// bytes planted; 0 when a write, the flush or the deletion failed.
-uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan);
+// bytes planted; 0 when a write, the flush or the deletion failed, and then `error` says which.
+uint64_t PlantDeletedFiles(const std::string& root, const PlantPlan& plan,
+                           std::string* error = nullptr);
 
 // The files a user keeps on the volume, by path relative to `root`, with their checksums.
 using Checksums = std::map<std::string, uint64_t>;

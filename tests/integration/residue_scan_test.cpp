@@ -162,7 +162,8 @@ void CleanAndScan(const Case& c) {
       pool.emplace(volume);
       ASSERT_TRUE(pool->Done()) << "cannot set aside the ext4 pool of " << volume.Device();
     }
-    ASSERT_GT(PlantDeletedFiles(root, plan), 0u) << "could not plant on " << root;
+    std::string error;
+    ASSERT_GT(PlantDeletedFiles(root, plan, &error), 0u) << error;
   }
   ::sync();
   // The search itself is checked first: right after the deletion every planted file is there.

@@ -23,8 +23,9 @@ int main(int argc, char** argv) {
     }
     // The user's files first, so that none of them takes over a freed cluster.
     std::string sums = nd::test::FormatChecksums(nd::test::WriteUserFiles(argv[2]));
-    if (nd::test::PlantDeletedFiles(argv[2], plan) == 0) {
-      std::fprintf(stderr, "residue_tool: planting on %s failed\n", argv[2]);
+    std::string error;
+    if (nd::test::PlantDeletedFiles(argv[2], plan, &error) == 0) {
+      std::fprintf(stderr, "residue_tool: %s\n", error.c_str());
       return 1;
     }
     std::fputs(sums.c_str(), stdout);

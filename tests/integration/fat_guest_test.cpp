@@ -140,8 +140,9 @@ class FatGuest : public ::testing::Test {
 
   // Boots the guest on `image` with `script`; false (with the test skipped or failed) unless
   // the script ran and ended with status 0.
-  bool Boot(const std::string& image, const std::string& script, const char* what) {
-    UmlGuest::Outcome outcome = guest_.Run(image, script);
+  bool Boot(const std::string& image, const std::string& script, const char* what,
+            std::chrono::seconds patience) {
+    UmlGuest::Outcome outcome = guest_.Run(image, script, patience);
     if (outcome == UmlGuest::Outcome::kNoStart) {
       Skip(DescribeOutcome(guest_, outcome));
       return false;
@@ -167,12 +168,14 @@ class FatGuest : public ::testing::Test {
       ADD_FAILURE() << "mkfs.fat could not make " << image;
       return run;
     }
-    if (!Boot(image, PlantScript(c), "the planting boot")) return run;
+    // Both boots together stay below ctest's limit for one test (600 s); a planting takes
+    // about 10 s here, a cleaning about 70.
+    if (!Boot(image, PlantScript(c), "the planting boot", std::chrono::seconds(150))) return run;
     run.user_before = ParseChecksums(guest_.ReadShared("user-before.txt"));
     run.planted = ScanImage(image, c.tag);
     EXPECT_EQ(run.planted.Files('L'), 20u) << "the planted files are not all on the image";
 
-    if (!Boot(image, CleanScript(c), "the cleaning boot")) return run;
+    if (!Boot(image, CleanScript(c), "the cleaning boot", std::chrono::seconds(400))) return run;
     run.ran = true;
     run.status = std::stoi("0" + guest_.ReadShared("clean.status"));
     run.output = guest_.ReadShared("clean.txt");

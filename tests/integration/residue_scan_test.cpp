@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "integration/residue.h"
@@ -139,6 +140,40 @@ struct Case {
   bool as_user = false;
 };
 
+std::string Lines(const std::string& text, const std::string& without) {
+  std::istringstream in(text);
+  std::string kept;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.find(without) == std::string::npos) kept += " " + line + ";";
+  }
+  return kept;
+}
+
+// What the filesystem's own tools say about where the first piece of each surviving file
+// lies: free space, or some file's allocation (the $MFT's unused tail, for instance). The
+// volume is unmounted but its device still there.
+std::string Places(const Case& c, const ScratchVolume& volume, const Residue& left) {
+  std::string out;
+  int shown = 0;
+  for (const auto& [id, file] : left.files) {
+    if (++shown > 4) break;
+    std::string said;
+    if (c.kind == Kind::kNtfs) {
+      ScratchVolume::Run(
+          {"ntfscluster", "-s", std::to_string(file.first_offset / 512), volume.Device()}, &said);
+      said = Lines(said, "Searching");
+    } else {
+      std::string block = std::to_string(file.first_offset / std::stoull(c.options.mkfs_args[1]));
+      std::string used;
+      ScratchVolume::Run({"debugfs", "-R", "testb " + block, volume.Device()}, &used);
+      ScratchVolume::Run({"debugfs", "-R", "icheck " + block, volume.Device()}, &said);
+      said = Lines(used, "\t") + Lines(said, "Block\t");
+    }
+    out += "\n  " + id + " at byte " + std::to_string(file.first_offset) + ":" + said;
+  }
+  return out.empty() ? out : "\nWhere the first pieces lie:" + out;
+}
+
 // Plants, cleans and searches one volume. Each step that cannot go on stops the test; the
 // figures of what survived are printed in every case, for whoever works on the fill.
 void CleanAndScan(const Case& c) {
@@ -206,7 +241,8 @@ void CleanAndScan(const Case& c) {
                                   << ": " << left.Describe()
                                   << "\nThe volume's free space went down to " << run.lowest_free
                                   << " bytes (" << run.lowest_available
-                                  << " for ordinary users) during the job.";
+                                  << " for ordinary users) during the job."
+                                  << Places(c, volume, left);
 }
 
 ScratchVolume::Options Ext4(const std::string& block_bytes, int reserved_percent = -1) {

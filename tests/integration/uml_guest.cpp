@@ -1,8 +1,10 @@
 #include "integration/uml_guest.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,8 +16,6 @@
 #include <vector>
 
 #include "integration/scratch_volume.h"
-
-extern char** environ;
 
 namespace nd::test {
 namespace {
@@ -88,6 +88,16 @@ std::string InitScript(const std::string& modules, const std::string& shared) {
          "/residue_tool poweroff\n"
          "echo o >/proc/sysrq-trigger\n"
          "sleep 60\n";
+}
+
+bool ExitedWithin(pid_t pid, std::chrono::seconds patience) {
+  auto deadline = std::chrono::steady_clock::now() + patience;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pid_t result = ::waitpid(pid, nullptr, WNOHANG);
+    if (result == pid || result < 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
 }
 
 }  // namespace
@@ -164,29 +174,63 @@ UmlGuest::Outcome UmlGuest::Run(const std::string& image, const std::string& scr
                                    "loglevel=4"};
   if (!image.empty()) argv.push_back("ubd0=" + image);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawnattr_init(&attributes);
   std::string console = folder_ + "/console.log";
-  ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  ::posix_spawn_file_actions_addopen(&actions, 1, console.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-  ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  // Its own process group: the kernel runs every guest process as a host process of its own,
-  // and a guest that hangs is ended with all of them.
-  ::posix_spawnattr_setpgroup(&attributes, 0);
-  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  int console_fd = ::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int lifeline[2] = {-1, -1};
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = -1;
-  int spawned = ::posix_spawn(&pid, kKernel, &actions, &attributes, args.data(), environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  ::posix_spawnattr_destroy(&attributes);
-  if (spawned != 0) return Outcome::kNoStart;
+  if (console_fd >= 0 && null_fd >= 0 && ::pipe2(lifeline, O_CLOEXEC) == 0) pid = ::fork();
+  if (pid == 0) {
+    // The keeper. The kernel runs every guest process as a host process of its own, in a
+    // session and process group it makes for itself (led by the kernel's pid). The keeper
+    // ends that group once the kernel has stopped, and also when its lifeline closes: when
+    // the test gives up on the guest, or when the test process dies (at ctest's timeout, for
+    // instance); the guest's processes would otherwise run on.
+    ::setpgid(0, 0);
+    ::close(lifeline[1]);
+    // What the kernel leaves behind becomes the keeper's to reap.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    pid_t kernel = ::fork();
+    if (kernel == 0) {
+      ::dup2(null_fd, 0);
+      ::dup2(console_fd, 1);
+      ::dup2(console_fd, 2);
+      ::execv(kKernel, args.data());
+      ::_exit(127);
+    }
+    bool reaped = kernel < 0;
+    while (!reaped) {
+      reaped = ::waitpid(kernel, nullptr, WNOHANG) != 0;
+      pollfd watch{lifeline[0], POLLIN, 0};
+      if (!reaped && ::poll(&watch, 1, 200) > 0) break;
+    }
+    // Before its first fork the kernel is still in the keeper's group.
+    if (!reaped && ::kill(-kernel, SIGKILL) != 0) ::kill(kernel, SIGKILL);
+    // Every process left is a child of ours now, and while one is unreaped the kernel's group
+    // number cannot go to anybody else.
+    for (int tick = 0;; ++tick) {
+      pid_t child = ::waitpid(-1, nullptr, WNOHANG);
+      if (child < 0 && errno != EINTR) break;
+      if (child > 0) continue;
+      if (tick == 40 && kernel > 0) ::kill(-kernel, SIGKILL);
+      ::usleep(50'000);
+    }
+    ::_exit(0);
+  }
+  if (console_fd >= 0) ::close(console_fd);
+  if (null_fd >= 0) ::close(null_fd);
+  if (lifeline[0] >= 0) ::close(lifeline[0]);
+  if (pid < 0) {
+    if (lifeline[1] >= 0) ::close(lifeline[1]);
+    return Outcome::kNoStart;
+  }
+  // The keeper makes the group; made here as well, it is there before the first kill.
+  ::setpgid(pid, pid);
 
-  bool stopped = Wait(pid, patience);
+  bool stopped = Wait(pid, patience, lifeline[1]);
   std::string status = ReadShared("status");
   if (!status.empty()) script_status_ = std::stoi(status);
   if (!fs::exists(shared_ + "/booted")) return stopped ? Outcome::kNoStart : Outcome::kTimedOut;
@@ -195,14 +239,17 @@ UmlGuest::Outcome UmlGuest::Run(const std::string& image, const std::string& scr
 }
 
 // True when the guest stopped by itself. A guest still running after `patience`, or a minute
-// after its script ended, is ended by its process group.
-bool UmlGuest::Wait(pid_t pid, std::chrono::seconds patience) {
+// after its script ended, is ended through its keeper's lifeline.
+bool UmlGuest::Wait(pid_t pid, std::chrono::seconds patience, int lifeline) {
   auto deadline = std::chrono::steady_clock::now() + patience;
   bool grace = false;
   for (;;) {
     int wstatus = 0;
     pid_t result = ::waitpid(pid, &wstatus, WNOHANG);
-    if (result == pid || result < 0) return true;
+    if (result == pid || result < 0) {
+      ::close(lifeline);
+      return true;
+    }
     auto now = std::chrono::steady_clock::now();
     if (!grace && fs::exists(shared_ + "/status")) {
       grace = true;
@@ -211,8 +258,12 @@ bool UmlGuest::Wait(pid_t pid, std::chrono::seconds patience) {
     if (now > deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  ::kill(-pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
+  ::close(lifeline);
+  // The keeper answers within a fifth of a second; one that does not is ended outright.
+  if (!ExitedWithin(pid, std::chrono::seconds(10))) {
+    ::kill(-pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
   return false;
 }
 

@@ -41,8 +41,7 @@ class UmlGuest {
 
   // Boots with `image` as /dev/ubda (empty for no disk) and runs `script` with sh as root; its
   // output goes to Shared()/script.log. Blocks until the guest has stopped.
-  Outcome Run(const std::string& image, const std::string& script,
-              std::chrono::seconds patience = std::chrono::seconds(900));
+  Outcome Run(const std::string& image, const std::string& script, std::chrono::seconds patience);
 
   int ScriptStatus() const { return script_status_; }
   // The guest's console: its kernel log and the init script's own complaints.
@@ -56,7 +55,7 @@ class UmlGuest {
  private:
   std::string Kernel() const;
   bool WriteInit(const std::string& script) const;
-  bool Wait(pid_t pid, std::chrono::seconds patience);
+  bool Wait(pid_t pid, std::chrono::seconds patience, int lifeline);
 
   std::string skip_reason_;
   std::string folder_;

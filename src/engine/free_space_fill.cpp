@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/filler.h"
 #include "engine/job_log.h"
 #include "engine/progress.h"
+#include "engine/small_file_pass.h"
 #include "localisation/text_lookup.h"
 #include "system/environment.h"
 
@@ -30,6 +32,10 @@ constexpr std::string_view kCopyNameTail = "-012345678901234567890123456789";
 // this many small files given back for the file-table records a last append may need.
 constexpr uint64_t kMostClustersPerAppend = 256;
 constexpr int kMostGiveBacks = 64;
+// NTFS grows its file table by far fewer records than this at a time.
+constexpr int kMostExtraRecords = 4096;
+// The clusters of filler given back on NTFS for the file table's last records to be used.
+constexpr uint64_t kRecordRoomClusters = 64;
 // Where the volume does not say, the smallest unit any file system allocates.
 constexpr uint64_t kSmallestCluster = 512;
 constexpr std::string_view kMediumFile = "fw1";
@@ -185,37 +191,78 @@ class Fill {
         return Phase::kFailed;
       }
     }
+    if (Phase phase = AppendUntilRefused(); phase != Phase::kFinalWait) return phase;
+    // NTFS grows its file table in steps, and the records of the last step that no file has
+    // used yet keep what deleted files left in those clusters; a full volume lets no new file
+    // in to use them. So some clusters of the medium file, which hold only filler, are given
+    // back (its last clusters were written to their end), new empty small files take the
+    // records (the table grows into those clusters if it must), and what is left of them is
+    // filled again.
+    bool medium_written = std::find(written_files_.begin(), written_files_.end(), kMediumFile) !=
+                          written_files_.end();
+    if (in_.file_system == "NTFS" && medium_written) {
+      if (folder_.CutEnd(kMediumFile, kRecordRoomClusters * cluster_) == IoStatus::kOk) {
+        TakeFreeFileRecords();
+        if (Phase phase = AppendUntilRefused(); phase != Phase::kFinalWait) return phase;
+      }
+    }
+    job_.page.Label32.SetCaption(std::to_string(free_));
+    return Phase::kFinalWait;
+  }
+
+  // Appends whole clusters until the file system refuses a single one. kFinalWait when done;
+  // kFinish after a stop; kFailed on an error.
+  Phase AppendUntilRefused() {
     uint64_t most_clusters = kMostClustersPerAppend;
     int given_back = 0;
-    // Every round writes a cluster, halves the batch or gives a small file back.
-    uint64_t rounds = free_ / cluster_ + 16 + 2 * kMostGiveBacks;
+    std::string target(kFineFile);
+    bool fresh_target = false;
+    // Every round writes clusters, makes the batch one cluster, starts a new filler file or
+    // gives a small file back.
+    uint64_t rounds = free_ / cluster_ + 16 + 4 * kMostGiveBacks;
     while (rounds-- > 0) {
       bool failed = false;
       free_ = GetFreeSpace(job_, in_.drive_letter, &failed);
       if (failed) return Phase::kFailed;
       if (free_ < cluster_) break;
       uint64_t clusters = std::min(free_ / cluster_, most_clusters);
-      IoStatus status = folder_.Append(kFineFile, Filler(clusters * cluster_), true);
+      IoStatus status = folder_.Append(target, Filler(clusters * cluster_), true);
       if (status == IoStatus::kFailed) return Phase::kFailed;
       if (status == IoStatus::kOk) {
-        NoteWritten(kFineFile);
+        NoteWritten(target);
+        fresh_target = false;
         if (!Report(clusters * cluster_)) break;
         if (Interrupted()) return Phase::kFinish;
         continue;
       }
       // A refused batch may have been written in part: the file is padded to the cluster
       // again so that the next append starts on a boundary.
-      folder_.PadToMultiple(kFineFile, cluster_, fine_line_);
+      folder_.PadToMultiple(target, cluster_, fine_line_);
       if (clusters > 1) {
         most_clusters = 1;
+      } else if (!fresh_target) {
+        // The file may need a block of its own for a longer extent list (ext4) where a new
+        // file keeps its one cluster in its record.
+        target = CopyName(++copies_);
+        ++job_.state.WorkFileCount;
+        fresh_target = true;
       } else if (given_back >= kMostGiveBacks || !GiveBackSmallFile()) {
         break;
       } else {
         ++given_back;
       }
     }
-    job_.page.Label32.SetCaption(std::to_string(free_));
     return Phase::kFinalWait;
+  }
+
+  // Empty small files take free file records until the file system refuses one more.
+  void TakeFreeFileRecords() {
+    int64_t next = NextSmallFileIndex();
+    for (int made = 0; made < kMostExtraRecords; ++made) {
+      if (folder_.Create(SmallFileName(next + made), "") != IoStatus::kOk) break;
+      ++job_.state.WorkFileCount;
+      if (made % 64 == 63) LetUpdate(job_);
+    }
   }
 
   // `bytes` of filler lines, the last one cut where the bytes end.
@@ -226,8 +273,28 @@ class Fill {
     return text;
   }
 
+  // One past the highest small-file number in the folder.
+  int64_t NextSmallFileIndex() {
+    ListSmallFiles();
+    int64_t next = 0;
+    for (const std::string& name : small_files_) {
+      next = std::max<int64_t>(next, std::strtoll(name.c_str() + 2, nullptr, 10) + 1);
+    }
+    return next;
+  }
+
   // Deletes the small file written last; false when none is left.
   bool GiveBackSmallFile() {
+    ListSmallFiles();
+    while (!small_files_.empty()) {
+      std::string name = std::move(small_files_.back());
+      small_files_.pop_back();
+      if (folder_.Delete(name)) return true;
+    }
+    return false;
+  }
+
+  void ListSmallFiles() {
     if (!small_files_listed_) {
       small_files_listed_ = true;
       std::vector<std::string> names;
@@ -237,12 +304,6 @@ class Fill {
         }
       }
     }
-    while (!small_files_.empty()) {
-      std::string name = std::move(small_files_.back());
-      small_files_.pop_back();
-      if (folder_.Delete(name)) return true;
-    }
-    return false;
   }
 
   void NoteWritten(std::string_view name) {

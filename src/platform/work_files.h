@@ -65,6 +65,8 @@ class WorkFolderHandle {
   // `unit` bytes, so that its last cluster is written to its end. A name it never created (an
   // append refused before the file existed) has nothing to pad.
   virtual IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view filler) = 0;
+  // Cuts `bytes` (at most all it holds) off the end of a file this handle created.
+  virtual IoStatus CutEnd(std::string_view name, uint64_t bytes) = 0;
   // The names of the files (everything but folders) in the folder, in the file system's order.
   virtual bool List(std::vector<std::string>& names) = 0;
   virtual bool Delete(std::string_view name) = 0;

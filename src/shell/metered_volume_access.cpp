@@ -1,5 +1,7 @@
 #include "shell/metered_volume_access.h"
 
+#include <algorithm>
+
 namespace nd {
 
 using engine::IoStatus;
@@ -67,6 +69,14 @@ class MeteredVolumeAccess::MeteredFolder final : public engine::WorkFolderHandle
     if (known == sizes_.end() || unit == 0) return status;
     uint64_t pad = (unit - known->second % unit) % unit;
     return Grow(name, status, pad);
+  }
+  IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
+    IoStatus status = inner_->CutEnd(name, bytes);
+    auto known = sizes_.find(std::string(name));
+    if (status == IoStatus::kOk && known != sizes_.end()) {
+      known->second -= std::min(known->second, bytes);
+    }
+    return status;
   }
   bool List(std::vector<std::string>& names) override { return inner_->List(names); }
   bool Delete(std::string_view name) override {

@@ -42,6 +42,10 @@ class RecordingFolder final : public engine::WorkFolderHandle {
     Announce("append", name);
     return real_->PadToMultiple(name, unit, filler);
   }
+  engine::IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
+    Announce("append", name);
+    return real_->CutEnd(name, bytes);
+  }
   bool List(std::vector<std::string>& names) override { return real_->List(names); }
   bool Delete(std::string_view name) override {
     Announce("delete", name);

@@ -255,10 +255,11 @@ TEST(JobWatch, LinesAndFiguresOfAFillThatCompletes) {
   EXPECT_EQ(d.method, 3);
   EXPECT_EQ(d.free_before, free_before);
   EXPECT_EQ(d.free_after, free_before);  // everything written is gone again
-  // The fill takes every free cluster; beyond that only the test write and the small files,
-  // whose space is given back on the way, count. The copy source in the data folder is not on D.
+  // The fill takes every free cluster; beyond that only the test write, the small files, whose
+  // space is given back on the way, and the 64 clusters that NTFS's file table is given room in
+  // and that are filled again count. The copy source in the data folder is not on D.
   EXPECT_GE(d.bytes_written, free_before);
-  EXPECT_LE(d.bytes_written, free_before + (64u << 10));
+  EXPECT_LE(d.bytes_written, free_before + (64u << 10) + 64 * 4096);
   EXPECT_EQ(IsoUtcText(d.start), "2027-01-15T08:00:00Z");
   EXPECT_GE(d.end, d.start + std::chrono::seconds(5));  // the fill's closing wait at least
   EXPECT_NEAR(d.seconds, std::chrono::duration<double>(d.end - d.start).count(), 0.001);

@@ -194,6 +194,15 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     RemoveTree(path);
     return true;
   }
+  engine::IoStatus CutEnd(const std::string& path, uint64_t bytes) {
+    auto it = files_.find(path);
+    if (it == files_.end()) return engine::IoStatus::kFailed;
+    uint64_t size = it->second.size - std::min(it->second.size, bytes);
+    used_ -= Allocated(path, it->second.size) - Allocated(path, size);
+    it->second.size = size;
+    if (it->second.content.size() > size) it->second.content.resize(size);
+    return engine::IoStatus::kOk;
+  }
   // Rounds the file's size up to a multiple of `unit`.
   engine::IoStatus Pad(const std::string& path, uint64_t unit) {
     auto it = files_.find(path);
@@ -310,6 +319,9 @@ class FakeWorkFolder final : public engine::WorkFolderHandle {
   }
   engine::IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view) override {
     return volume_.Pad(Path(name), unit);
+  }
+  engine::IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
+    return volume_.CutEnd(Path(name), bytes);
   }
   bool List(std::vector<std::string>& names) override { return volume_.ListFiles(path_, names); }
   bool Delete(std::string_view name) override { return volume_.DeleteFile(Path(name)); }

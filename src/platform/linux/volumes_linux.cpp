@@ -8,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -283,6 +284,15 @@ void DescribeBlock(VolumeInfo& info, FreeSpaceProbe& probe, const MountRecord& m
     if (udev_type == "exfat") facts.file_system = "exFAT";
   }
   info.FileSystem = internal::FileSystemName(mount.fs_type, facts);
+  // An ordinary user cannot read the device, but ntfs-3g answers for the NTFS attributes of
+  // any of its files, the root included.
+  if (info.FileSystem.rfind("fuseblk", 0) == 0) {
+    unsigned char attributes[4];
+    if (::getxattr(mount.mount_point.c_str(), "system.ntfs_attrib_be", attributes,
+                   sizeof attributes) == sizeof attributes) {
+      info.FileSystem = "NTFS";
+    }
+  }
   bool trusted = internal::FactsDescribe(info.FileSystem, facts);
   std::string label = UdevLinkName("by-label", mount.source);
   info.VolumeName = !label.empty() ? internal::DecodeUdevName(label)

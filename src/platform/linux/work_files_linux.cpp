@@ -325,6 +325,16 @@ class LinuxWorkFolder final : public WorkFolderHandle {
     return CloseChecked(fd, WriteAll(fd, pad.data(), pad.size()));
   }
 
+  IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
+    int fd = OpenOwn(name, 0);
+    if (fd < 0) return IoStatus::kFailed;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    uint64_t size = ok ? static_cast<uint64_t>(st.st_size) : 0;
+    ok = ok && ::ftruncate(fd, static_cast<off_t>(size - std::min(size, bytes))) == 0;
+    return CloseChecked(fd, ok ? IoStatus::kOk : IoStatus::kFailed);
+  }
+
   bool List(std::vector<std::string>& names) override {
     names.clear();
     int fd = Reopen();

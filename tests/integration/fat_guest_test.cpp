@@ -50,11 +50,11 @@ struct FatRun {
 // The planting boot: the user's files, then the deleted marker files, through vfat.
 std::string PlantScript(const FatCase& c) {
   return "set -u\n"
-         "mount -t vfat /dev/ubda /tmp/vol || exit 90\n"
-         "\"$BUILD/residue_tool\" plant /tmp/vol " +
+         "mount -t vfat /dev/ubda /run/vol || exit 90\n"
+         "\"$BUILD/residue_tool\" plant /run/vol " +
          c.tag +
-         " >/tmp/host/user-before.txt || exit 91\n"
-         "umount /tmp/vol || exit 92\n";
+         " >/run/host/user-before.txt || exit 91\n"
+         "umount /run/vol || exit 92\n";
 }
 
 // The cleaning boot. A watcher notes the free space every half second (the job's final wait
@@ -65,35 +65,35 @@ std::string CleanScript(const FatCase& c) {
   return "set -u\n"
          "mount -t vfat " +
          mount_options +
-         "/dev/ubda /tmp/vol || exit 90\n"
-         "mkdir -p /tmp/home\n" +
-         (c.as_user ? "chown 65534:65534 /tmp/home\n" : "") +
-         "stat -f -c '%b %S' /tmp/vol >/tmp/host/total.txt\n"
-         "work=/tmp/vol/NDRF_temp\n"
+         "/dev/ubda /run/vol || exit 90\n"
+         "mkdir -p /run/home\n" +
+         (c.as_user ? "chown 65534:65534 /run/home\n" : "") +
+         "stat -f -c '%b %S' /run/vol >/run/host/total.txt\n"
+         "work=/run/vol/NDRF_temp\n"
          "watch_volume() {\n"
          "  while :; do\n"
-         "    stat -f -c '%f %a %S' /tmp/vol\n"
-         "    if [ ! -e /tmp/host/small-files.txt ] && { [ -e $work/fw1 ] || [ -e $work/fw2 ] ||\n"
+         "    stat -f -c '%f %a %S' /run/vol\n"
+         "    if [ ! -e /run/host/small-files.txt ] && { [ -e $work/fw1 ] || [ -e $work/fw2 ] ||\n"
          "        [ -e $work/000-ws1-012345678901234567890123456789 ]; }; then\n"
-         "      ls $work | grep -c '^bo' >/tmp/host/small-files.txt\n"
+         "      ls $work | grep -c '^bo' >/run/host/small-files.txt\n"
          "    fi\n"
          "    sleep 0.5\n"
          "  done\n"
          "}\n"
-         "watch_volume >/tmp/host/free.txt 2>/dev/null &\n"
+         "watch_volume >/run/host/free.txt 2>/dev/null &\n"
          "watcher=$!\n"
          "start=$(date +%s.%N)\n"
-         "env NULLDRIFT_MOUNTS=/tmp/vol HOME=/tmp/home XDG_DATA_HOME=/tmp/home/data \\\n"
-         "    XDG_CONFIG_HOME=/tmp/home/config " +
+         "env NULLDRIFT_MOUNTS=/run/vol HOME=/run/home XDG_DATA_HOME=/run/home/data \\\n"
+         "    XDG_CONFIG_HOME=/run/home/config " +
          as_user + "\"$BUILD/nulldrift-clean\" --way " + std::to_string(c.way) +
-         " D >/tmp/host/clean.txt 2>&1\n"
-         "echo $? >/tmp/host/clean.status\n"
-         "echo \"$start $(date +%s.%N)\" >/tmp/host/times.txt\n"
+         " D >/run/host/clean.txt 2>&1\n"
+         "echo $? >/run/host/clean.status\n"
+         "echo \"$start $(date +%s.%N)\" >/run/host/times.txt\n"
          "kill $watcher\n"
          "wait $watcher 2>/dev/null\n"
-         "ls -A /tmp/vol >/tmp/host/root-after.txt\n"
-         "\"$BUILD/residue_tool\" sums /tmp/vol >/tmp/host/user-after.txt\n"
-         "umount /tmp/vol || exit 92\n";
+         "ls -A /run/vol >/run/host/root-after.txt\n"
+         "\"$BUILD/residue_tool\" sums /run/vol >/run/host/user-after.txt\n"
+         "umount /run/vol || exit 92\n";
 }
 
 // Outside root's PATH too.

@@ -63,26 +63,30 @@ std::string InitScript(const std::string& modules, const std::string& shared) {
          "export BUILD\n"
          "mount -t proc proc /proc\n"
          "mount -t sysfs sysfs /sys\n"
-         "mount -t tmpfs -o mode=1777 tmpfs /tmp\n"
          "mount -t tmpfs tmpfs /run\n"
-         "mkdir -p /tmp/host /tmp/vol\n"
+         // The guest works in /run: a build folder below /tmp must stay visible.
+         "case \"$BUILD\" in /tmp/*) ;; *) mount -t tmpfs -o mode=1777 tmpfs /tmp ;; esac\n"
+         "mkdir -p /run/host /run/vol /run/tmp\n"
+         "chmod 1777 /run/tmp\n"
+         "TMPDIR=/run/tmp\n"
+         "export TMPDIR\n"
          "mount -t hostfs -o " +
-         shared + " hostfs /tmp/host || { echo 'guest: no hostfs'; exec " + kBuild +
+         shared + " hostfs /run/host || { echo 'guest: no hostfs'; exec " + kBuild +
          "/residue_tool poweroff; }\n"
          "M=" +
          modules +
          "/kernel/fs\n"
          "for m in fat/fat fat/vfat nls/nls_cp437 nls/nls_iso8859-1 nls/nls_utf8; do\n"
-         "  insmod $M/$m.ko || echo \"insmod $m\" >>/tmp/host/nomodules\n"
+         "  insmod $M/$m.ko || echo \"insmod $m\" >>/run/host/nomodules\n"
          "done\n"
-         "if [ ! -e /tmp/host/nomodules ]; then\n"
-         "  uname -r >/tmp/host/booted\n"
-         "  (cd /tmp && sh /tmp/host/job.sh) >/tmp/host/script.log 2>&1\n"
-         "  echo $? >/tmp/host/status\n"
+         "if [ ! -e /run/host/nomodules ]; then\n"
+         "  uname -r >/run/host/booted\n"
+         "  (cd /run && sh /run/host/job.sh) >/run/host/script.log 2>&1\n"
+         "  echo $? >/run/host/status\n"
          "fi\n"
          "cd /\n"
-         "umount /tmp/vol 2>/dev/null\n"
-         "umount /tmp/host\n"
+         "umount /run/vol 2>/dev/null\n"
+         "umount /run/host\n"
          "sync\n" +
          kBuild +
          "/residue_tool poweroff\n"

@@ -142,6 +142,33 @@ TEST(CleaningJob, FillSurvivesWhatTheFilesystemRefusesOrNeverConsumes) {
     EXPECT_TRUE(rig.volume.files().size() <= 1u);  // only the copy source may stay
   }
   {
+    // A copy refused short of the free space it had (ntfs-3g's own records): what it wrote
+    // stays filler and the finer phases fill the rest. Refused with the volume still far from
+    // full, or with less free than one copy, the fill fails.
+    JobRig rig(140 * kMB);
+    rig.volume.copy_overhead = 50 * kMB;
+    int copies = 0;
+    rig.volume.on_op = [&](std::string_view op, const std::string&) { copies += op == "copy"; };
+    rig.Run("D", 2);
+    EXPECT_EQ(rig.state.WorkStatus, kStatusCompleted);
+    EXPECT_GE(copies, 1);
+    EXPECT_LE(rig.volume.free_at_flush, 3000u);
+
+    JobRig far_from_full(250 * kMB);
+    far_from_full.volume.copy_overhead = 120 * kMB;
+    far_from_full.Run("D", 2);
+    EXPECT_EQ(far_from_full.state.WorkStatus, kStatusFillFailed);
+
+    // 50,050,000 bytes free when the fill starts: at least T, less than one copy.
+    JobRig short_of_a_copy(3 * kMB);
+    auto& volume = short_of_a_copy.volume;
+    volume.on_op = [&](std::string_view op, const std::string&) {
+      if (op == "write") volume.reported_extra = 50'050'000 + 4096 - volume.Writable();
+    };
+    short_of_a_copy.Run("D", 2);
+    EXPECT_EQ(short_of_a_copy.state.WorkStatus, kStatusFillFailed);
+  }
+  {
     // The volume vanishes in the middle of the fill.
     JobRig rig(40 * kMB);
     MakeRemovable(rig);

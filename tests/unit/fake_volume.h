@@ -55,7 +55,10 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   bool pool_set_aside = false;
   int pool_restores = 0;
   int durable_appends = 0;
-  double stored_fraction = 1.0;       // below 1: the filesystem compresses what it stores
+  double stored_fraction = 1.0;  // below 1: the filesystem compresses what it stores
+  // Free space a copy needs for the file system's own records: a copy that does not fit
+  // beside them writes what does and is refused.
+  uint64_t copy_overhead = 0;
   std::optional<size_t> max_entries;  // directory/inode table size of the volume
   bool read_only = false;
   bool vanished = false;
@@ -172,6 +175,11 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     File source = it->second;
     if (WriteNewFile(to, "") != engine::IoStatus::kOk) return engine::IoStatus::kFailed;
     files_[to].content = source.content;
+    uint64_t room = Writable() > copy_overhead ? Writable() - copy_overhead : 0;
+    if (copy_overhead > 0 && source.size > room) {
+      Grow(to, room / kBlock * kBlock);
+      return engine::IoStatus::kNoSpace;
+    }
     return Grow(to, source.size);
   }
   // The fake keeps too little content to tell; the job then copies the ordinary way.

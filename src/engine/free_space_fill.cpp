@@ -212,9 +212,7 @@ class Fill {
     // back (its last clusters were written to their end), new empty small files take the
     // records (the table grows into those clusters if it must), and what is left of them is
     // filled again.
-    bool medium_written = std::find(written_files_.begin(), written_files_.end(), kMediumFile) !=
-                          written_files_.end();
-    if (in_.file_system == "NTFS" && medium_written) {
+    if (in_.file_system == "NTFS" && WasWritten(kMediumFile)) {
       if (folder_.CutEnd(kMediumFile, kRecordRoomClusters * cluster_) == IoStatus::kOk) {
         TakeFreeFileRecords();
         if (Phase phase = AppendUntilRefused(); phase != Phase::kFinalWait) return phase;
@@ -320,10 +318,11 @@ class Fill {
     }
   }
 
+  bool WasWritten(std::string_view name) const {
+    return std::find(written_files_.begin(), written_files_.end(), name) != written_files_.end();
+  }
   void NoteWritten(std::string_view name) {
-    if (std::find(written_files_.begin(), written_files_.end(), name) == written_files_.end()) {
-      written_files_.emplace_back(name);
-    }
+    if (!WasWritten(name)) written_files_.emplace_back(name);
   }
 
   // The filesystem's own pool of free blocks would keep the deleted data in it. Once the rest

@@ -9,6 +9,9 @@
 
 namespace nd::platform {
 
+// The operating system's handle of an open file or folder; each platform defines it.
+class NativeFile;
+
 // All of these answer false or the empty text on any failure; none throws.
 bool IsRegularFile(const std::string& path) noexcept;
 bool IsDirectory(const std::string& path) noexcept;
@@ -62,7 +65,7 @@ class AtomicFileWriter {
  private:
   std::string path_;
   std::string temp_path_;
-  int fd_ = -1;
+  std::unique_ptr<NativeFile> file_;
   bool failed_ = false;
 };
 
@@ -80,10 +83,10 @@ class FolderLock {
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
-  bool Held() const noexcept { return fd_ >= 0; }
+  bool Held() const noexcept { return file_ != nullptr; }
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<NativeFile> file_;
 };
 
 }  // namespace nd::platform

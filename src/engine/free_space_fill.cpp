@@ -12,6 +12,7 @@
 #include "engine/progress.h"
 #include "engine/small_file_pass.h"
 #include "localisation/text_lookup.h"
+#include "platform/paths.h"
 #include "system/environment.h"
 
 namespace nd::engine {
@@ -384,7 +385,9 @@ class Fill {
 
 uint64_t FillThreshold(bool removable) { return removable ? 5'000'000 : 50'000'000; }
 
-std::string CopySourcePath(const Environment& env) { return JoinPath(env.data_folder, "temp.xd"); }
+std::string CopySourcePath(const Environment& env) {
+  return platform::JoinPath(env.data_folder, "temp.xd");
+}
 
 void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
   uint64_t lines = FillThreshold(in.removable) / 1000;

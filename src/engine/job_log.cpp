@@ -1,15 +1,18 @@
 #include "engine/job_log.h"
 
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "system/environment.h"
 
 namespace nd::engine {
 
 std::string TraceFilePath(const Environment& env) {
-  return JoinPath(env.data_folder, "fileerror.txt");
+  return platform::JoinPath(env.data_folder, "fileerror.txt");
 }
 
-std::string JobLogPath(const Environment& env) { return JoinPath(env.data_folder, "log.txt"); }
+std::string JobLogPath(const Environment& env) {
+  return platform::JoinPath(env.data_folder, "log.txt");
+}
 
 void TraceStep(const Environment& env, std::string_view tag) {
   std::string path = TraceFilePath(env);
@@ -32,7 +35,7 @@ bool AppendJobLog(const Environment& env, std::string_view line) {
   new_log.append(line).append("\r\n").append(old_log);
   // The new log is written under "temp.log", flushed and renamed over "log.txt", so the old
   // log is never deleted before the new one is complete.
-  std::string temp = JoinPath(env.data_folder, "temp.log");
+  std::string temp = platform::JoinPath(env.data_folder, "temp.log");
   return platform::WriteWholeFile(temp, new_log, /*flush=*/true) &&
          platform::RenameFile(temp, path);
 }

@@ -6,6 +6,7 @@
 #include "engine/progress.h"
 #include "engine/volumes.h"
 #include "localisation/text_lookup.h"
+#include "platform/paths.h"
 #include "system/environment.h"
 
 namespace nd::engine {
@@ -24,11 +25,11 @@ std::string Upper(std::string text) {
 std::string WorkFolderPath(const Environment& env, VolumeAccess& volumes,
                            const std::string& letter) {
   if (Upper(env.system_drive_letter) == Upper(letter)) {
-    return JoinPath(env.app_data_folder, std::string(kWorkFolderName));
+    return platform::JoinPath(env.app_data_folder, std::string(kWorkFolderName));
   }
   std::string root = volumes.RootOf(letter);
   if (root.empty()) return {};
-  return JoinPath(root, std::string(kWorkFolderName));
+  return platform::JoinPath(root, std::string(kWorkFolderName));
 }
 
 std::unique_ptr<WorkFolderHandle> SetUpWorkFolder(VolumeAccess& volumes, const std::string& path,

@@ -4,6 +4,7 @@
 
 #include "localisation/ini_file.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "system/settings_keys.h"
 
 namespace nd {
@@ -72,7 +73,8 @@ void BuildLanguagePage(LanguagePageView page, const LanguageState& language,
 
 void ShowFlag(LanguagePageView page, const std::string& program_folder,
               const std::string& caption) {
-  std::string path = program_folder + "/Languages/" + caption + ".jpg";
+  std::string path =
+      platform::JoinPath(platform::JoinPath(program_folder, "Languages"), caption + ".jpg");
   page.CFlag.SetPicture(FileExists(path) ? path : std::string());
 }
 

@@ -4,6 +4,7 @@
 
 #include "localisation/text_lookup.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "system/environment.h"
 
 namespace nd::shell {
@@ -19,15 +20,7 @@ constexpr unsigned kPlainFileMode = 0644;
 // `name` inside `folder`, or the empty text when the folder is unknown: an empty folder must not
 // turn into the current one (or the root), and every writer refuses the empty path.
 std::string Under(const std::string& folder, const std::string& name) {
-  return folder.empty() ? std::string() : JoinPath(folder, name);
-}
-
-// Texts of the language file become file names: a "/" would name a folder.
-std::string FileNameFrom(std::string text) {
-  for (char& c : text) {
-    if (c == '/') c = '-';
-  }
-  return text;
+  return folder.empty() ? std::string() : platform::JoinPath(folder, name);
 }
 
 // The escapes of a desktop entry's string values. They apply to the whole value, after the
@@ -81,7 +74,7 @@ std::string ApplicationEntry(const std::string& name, const std::string& exec,
 }
 
 std::string NameOfEntry(const std::string& link_path) {
-  std::string name = link_path.substr(link_path.find_last_of('/') + 1);
+  std::string name = platform::FileNameOf(link_path);
   if (name.ends_with(kDesktopSuffix)) name.resize(name.size() - kDesktopSuffix.size());
   return name;
 }
@@ -160,13 +153,14 @@ void CreateShortcutSet(const Context& context, const std::string& site_address) 
   EnsureFolder(folder);
   // Shortcuts of an earlier installation may carry another language's names.
   for (const std::string& name : platform::ListFileNames(folder)) {
-    platform::RemoveFile(JoinPath(folder, name));
+    platform::RemoveFile(platform::JoinPath(folder, name));
   }
 
   CreateShellLink(Under(folder, ProductFolderName() + std::string(kDesktopSuffix)), program, "",
                   env.program_folder, "", "");
 
-  const std::string site_name = FileNameFrom(LookupText(context.language, "SHORTCUTS", "TOSITE"));
+  const std::string site_name =
+      platform::FileNameFromText(LookupText(context.language, "SHORTCUTS", "TOSITE"));
   WriteInternetShortcut(Under(folder, site_name + ".url"), site_address, "", "");
   // Menus ignore Internet shortcuts; a Link entry offers the same address to them.
   const std::string link_path = Under(folder, site_name + std::string(kDesktopSuffix));
@@ -176,7 +170,7 @@ void CreateShortcutSet(const Context& context, const std::string& site_address) 
               kEntryMode);
 
   const std::string update_name =
-      FileNameFrom(LookupText(context.language, "SHORTCUTS", "CHECK-UPD"));
+      platform::FileNameFromText(LookupText(context.language, "SHORTCUTS", "CHECK-UPD"));
   CreateShellLink(Under(folder, update_name + std::string(kDesktopSuffix)), program, "",
                   env.program_folder, "updates", "");
 }

@@ -2,6 +2,7 @@
 
 #include "localisation/text_lookup.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "shell/shortcuts.h"
 #include "system/environment.h"
@@ -28,7 +29,7 @@ UninstallPlan PlanUninstall(const Environment& env, int process_id) {
   plan.install_folder = InstallFolder(env);
   if (!plan.install_folder.empty() && !env.executable_name.empty()) {
     // /proc/<pid>/exe shows the canonical path; the comparison must see the same form.
-    plan.executable = LongPathOf(JoinPath(plan.install_folder, env.executable_name));
+    plan.executable = LongPathOf(platform::JoinPath(plan.install_folder, env.executable_name));
   }
   plan.data_folder = env.data_folder;
   plan.desktop_launcher = DesktopLauncherPath(env);
@@ -125,7 +126,7 @@ void RunUninstaller(Context& context, ui::Host& host, const UninstallServices& s
       platform::MakePrivateTempFolder(context.env.temp_folder, "nulldrift-uninstall-");
   std::string script_path;
   if (!plan.script_folder.empty()) {
-    const std::string path = JoinPath(plan.script_folder, "uninstall.sh");
+    const std::string path = platform::JoinPath(plan.script_folder, "uninstall.sh");
     if (platform::WriteWholeFile(path, UninstallScript(plan)) &&
         platform::SetPermissions(path, kScriptMode)) {
       script_path = path;

@@ -22,7 +22,7 @@
 #include "shell/second_copies.h"
 #include "shell/start_window.h"
 #include "shell/startup.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "ui/wx/form_window.h"
 #include "ui/wx/wx_host.h"
 #include "wizard/start_form.h"

@@ -13,7 +13,7 @@
 #include "engine/small_file_pass.h"
 #include "localisation/text_lookup.h"
 #include "platform/paths.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 namespace {
@@ -111,7 +111,7 @@ class Fill {
       job_.state.WorkStatus = kStatusFillFailed;
       return;
     }
-    if (job_.volumes.FileExists(copy_source_)) job_.volumes.DeleteFile(copy_source_);
+    if (job_.volumes.DataFileExists(copy_source_)) job_.volumes.DeleteFile(copy_source_);
   }
 
  private:
@@ -299,7 +299,7 @@ class Fill {
     if (!small_files_listed_) {
       small_files_listed_ = true;
       std::vector<std::string> names;
-      if (folder_.List(names)) {
+      if (folder_.ListWorkFiles(names)) {
         for (std::string& name : names) {
           if (name.rfind("bo", 0) == 0) small_files_.push_back(std::move(name));
         }

@@ -2,7 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 
@@ -29,7 +29,7 @@ void TraceStep(const Environment& env, std::string_view tag) {
 bool AppendJobLog(const Environment& env, std::string_view line) {
   std::string path = JobLogPath(env);
   std::string old_log;
-  if (platform::IsRegularFile(path) && !platform::ReadFileBytes(path, old_log)) return false;
+  if (FileExists(path) && !platform::ReadFileBytes(path, old_log)) return false;
   std::string new_log;
   new_log.reserve(line.size() + 2 + old_log.size());
   new_log.append(line).append("\r\n").append(old_log);

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "engine/progress.h"
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "localisation/text_lookup.h"
 #include "platform/paths.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 namespace {
@@ -76,7 +76,7 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
   // device, it would never overwrite anything.
   if (!folder->Flush()) job.state.WorkStatus = kStatusDeletionFailed;
   std::vector<std::string> names;
-  if (!folder->List(names)) {
+  if (!folder->ListWorkFiles(names)) {
     job.state.WorkStatus = kStatusDeletionFailed;
     return;
   }

@@ -25,7 +25,7 @@ void BuildLanguagePage(LanguagePageView page, const LanguageState& language,
   }
 
   std::vector<std::string> files;
-  for (std::string& name : platform::ListFileNames(language.languages_folder)) {
+  for (std::string& name : platform::ListFolderFiles(language.languages_folder)) {
     if (name.ends_with(kIniSuffix)) files.push_back(std::move(name));
   }
   // English's file is among those counted, so each column holds about a third of the others.

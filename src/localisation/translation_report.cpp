@@ -85,7 +85,7 @@ void TranslationReport(const Context& context, ui::Host& host,
                 ui::MsgBoxButtons::kOk, kProductName);
     return;
   }
-  std::string report = TranslationReportText(folder, platform::ListFileNames(folder));
+  std::string report = TranslationReportText(folder, platform::ListFolderFiles(folder));
   if (report.empty()) {
     host.MsgBox(ui::MsgBoxIcon::kNone, "Interface translated completely.", ui::MsgBoxButtons::kOk,
                 kProductName);

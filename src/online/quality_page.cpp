@@ -2,7 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 
 namespace nd::online {

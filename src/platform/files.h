@@ -12,7 +12,8 @@ namespace nd::platform {
 // The operating system's handle of an open file or folder; each platform defines it.
 class NativeFile;
 
-// All of these answer false or the empty text on any failure; none throws.
+// All of these answer false or the empty text on any failure; none throws. Above the platform,
+// FileExists and FolderExists of the environment probe are the program's tests of what is there.
 bool IsRegularFile(const std::string& path) noexcept;
 bool IsDirectory(const std::string& path) noexcept;
 bool PathExists(const std::string& path) noexcept;
@@ -40,7 +41,7 @@ std::string MakePrivateTempFolder(const std::string& parent, std::string_view pr
 // The names of the regular files directly inside `folder` (no sub-folders, no hidden entries
 // "." and ".."), in alphabetical order without regard to ASCII case, as a file list shows them.
 // Empty when the folder cannot be read.
-std::vector<std::string> ListFileNames(const std::string& folder) noexcept;
+std::vector<std::string> ListFolderFiles(const std::string& folder) noexcept;
 
 // Reads a whole file. false when it cannot be opened or read (contents are then empty).
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept;

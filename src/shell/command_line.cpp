@@ -3,7 +3,7 @@
 #include <string>
 
 #include "localisation/translation_report.h"
-#include "online/browser.h"
+#include "online/browser_handoff.h"
 #include "online/server.h"
 #include "online/update_check.h"
 #include "platform/clock_text.h"

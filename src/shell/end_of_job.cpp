@@ -5,7 +5,7 @@
 #include "engine/job_log.h"
 #include "localisation/text_lookup.h"
 #include "platform/paths.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 
 namespace nd::shell {

@@ -4,7 +4,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/shell_links.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::shell {
 namespace {
@@ -67,7 +67,7 @@ void CreateShortcutSet(const Context& context, const std::string& site_address) 
   const std::string folder = ShortcutFolder(env);
   platform::MakeMenuFolder(folder);
   // Shortcuts of an earlier installation may carry another language's names.
-  for (const std::string& name : platform::ListFileNames(folder)) {
+  for (const std::string& name : platform::ListFolderFiles(folder)) {
     platform::RemoveFile(platform::JoinPath(folder, name));
   }
 

@@ -6,7 +6,7 @@
 #include "platform/process.h"
 #include "platform/self_removal.h"
 #include "shell/shortcuts.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::shell {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <map>
 
-#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/os_environment.h"
 #include "platform/paths.h"
 
 namespace nd {

@@ -134,7 +134,7 @@ std::string MakePrivateTempFolder(const std::string& parent, std::string_view pr
   }
 }
 
-std::vector<std::string> ListFileNames(const std::string& folder) noexcept {
+std::vector<std::string> ListFolderFiles(const std::string& folder) noexcept {
   std::vector<std::string> names;
   if (Unusable(folder)) return names;
   DIR* dir = ::opendir(folder.c_str());

@@ -1,7 +1,7 @@
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
-#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/os_environment.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 

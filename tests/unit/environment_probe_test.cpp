@@ -1,4 +1,4 @@
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

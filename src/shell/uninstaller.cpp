@@ -21,7 +21,7 @@ platform::RemovalPlan PlanUninstall(const Environment& env, int process_id) {
   platform::RemovalPlan plan;
   plan.install_folder = InstallFolder(env);
   if (!plan.install_folder.empty() && !env.executable_name.empty()) {
-    // /proc/<pid>/exe shows the canonical path; the comparison must see the same form.
+    // The removal script knows running copies by their canonical path: it must see that form.
     plan.executable = LongPathOf(platform::JoinPath(plan.install_folder, env.executable_name));
   }
   plan.product = ProductFolderName();

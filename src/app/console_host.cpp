@@ -1,17 +1,12 @@
 #include "app/console_host.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <thread>
 
+#include "platform/console.h"
+
 namespace nd {
 namespace {
-
-volatile sig_atomic_t g_interrupts = 0;
-
-void OnInterrupt(int) { g_interrupts = g_interrupts + 1; }
 
 constexpr int64_t kTerminalRefreshMs = 200;
 constexpr int kBarWidth = 24;
@@ -24,18 +19,9 @@ ConsoleHost::ConsoleHost(engine::WorkingPageForm& page, std::FILE* out, std::FIL
       out_(out),
       err_(err),
       style_(style),
-      terminal_(style == ConsoleStyle::kNormal && ::isatty(::fileno(out)) != 0) {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-}
+      terminal_(style == ConsoleStyle::kNormal && platform::IsTerminal(out)) {}
 
-ConsoleHost::~ConsoleHost() {
-  ::signal(SIGINT, SIG_DFL);
-  ::signal(SIGTERM, SIG_DFL);
-}
+ConsoleHost::~ConsoleHost() = default;
 
 ui::MsgBoxResult ConsoleHost::MsgBox(ui::MsgBoxIcon, std::string_view text,
                                      ui::MsgBoxButtons buttons, std::string_view) {
@@ -46,8 +32,7 @@ ui::MsgBoxResult ConsoleHost::MsgBox(ui::MsgBoxIcon, std::string_view text,
 
 void ConsoleHost::DoEvents() {
   if (poll_) poll_();
-  if (g_interrupts > interrupts_seen_) {
-    interrupts_seen_ = g_interrupts;
+  if (interrupts_.TakeRequests() > 0) {
     if (page_.Command4.Enabled()) {
       PrintLine(Messages(), "Stopping: the running step ends, then the files written are deleted.");
       page_.Command4.UserClick();

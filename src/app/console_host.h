@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/working_page_form.h"
+#include "platform/interrupts.h"
 #include "shell/job_watch.h"
 #include "ui/host.h"
 
@@ -67,7 +68,8 @@ class ConsoleHost final : public ui::Host {
   std::string last_message_;
   int64_t last_render_ms_ = -1'000'000;
   bool line_open_ = false;
-  int interrupts_seen_ = 0;
+  // Ctrl-C and termination requests, acted on as a click on Stop.
+  platform::InterruptWatch interrupts_;
 };
 
 }  // namespace nd

@@ -16,12 +16,13 @@
 #include "online/download.h"
 #include "online/second_form.h"
 #include "online/second_window.h"
+#include "platform/paths.h"
 #include "platform/power.h"
 #include "platform/sound.h"
 #include "shell/second_copies.h"
 #include "shell/start_window.h"
 #include "shell/startup.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "ui/wx/form_window.h"
 #include "ui/wx/wx_host.h"
 #include "wizard/start_form.h"
@@ -113,7 +114,8 @@ class NulldriftApp : public wxApp {
     options.client_width_twips = nd::online::kSecondWidth;
     options.client_height_twips = nd::online::kSecondHeight;
     // The wizard's background, where it can be read; the plain window colour otherwise.
-    options.background_file = nd::JoinPath(context_->env.program_folder, "program-back.jpg");
+    options.background_file =
+        nd::platform::JoinPath(context_->env.program_folder, "program-back.jpg");
     options.pictures = Pictures();
     for (const std::string& name : nd::online::SecondHeadingLabels()) {
       options.heading_labels.insert(name);
@@ -130,7 +132,9 @@ class NulldriftApp : public wxApp {
     const std::string folder = context_->env.program_folder;
     return [folder](const std::string& name) {
       const std::string path =
-          name.starts_with('/') ? name : nd::JoinPath(folder, "pictures/" + name + ".png");
+          nd::platform::IsAbsolutePath(name)
+              ? name
+              : nd::platform::JoinPath(nd::platform::JoinPath(folder, "pictures"), name + ".png");
       return name.empty() || !nd::FileExists(path) ? std::string() : path;
     };
   }
@@ -140,7 +144,7 @@ class NulldriftApp : public wxApp {
     options.client_width_twips = nd::wizard::kStartWidth;
     options.client_height_twips = nd::wizard::kStartHeight;
     const std::string folder = context_->env.program_folder;
-    options.background_file = nd::JoinPath(folder, "program-back.jpg");
+    options.background_file = nd::platform::JoinPath(folder, "program-back.jpg");
     options.pictures = Pictures();
     for (const std::string& name : nd::wizard::HeadingLabels()) options.heading_labels.insert(name);
     for (const std::string& name : nd::wizard::LinkLabels()) options.link_labels.insert(name);

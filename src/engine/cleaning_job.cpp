@@ -9,7 +9,7 @@
 #include "engine/small_file_pass.h"
 #include "engine/standby.h"
 #include "engine/statistics.h"
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "engine/work_folder.h"
 #include "localisation/text_lookup.h"
 #include "platform/clock_text.h"

@@ -12,7 +12,8 @@
 #include "engine/progress.h"
 #include "engine/small_file_pass.h"
 #include "localisation/text_lookup.h"
-#include "system/environment.h"
+#include "platform/paths.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 namespace {
@@ -110,7 +111,7 @@ class Fill {
       job_.state.WorkStatus = kStatusFillFailed;
       return;
     }
-    if (job_.volumes.FileExists(copy_source_)) job_.volumes.DeleteFile(copy_source_);
+    if (job_.volumes.DataFileExists(copy_source_)) job_.volumes.DeleteFile(copy_source_);
   }
 
  private:
@@ -310,7 +311,7 @@ class Fill {
     if (!small_files_listed_) {
       small_files_listed_ = true;
       std::vector<std::string> names;
-      if (folder_.List(names)) {
+      if (folder_.ListWorkFiles(names)) {
         for (std::string& name : names) {
           if (name.rfind("bo", 0) == 0) small_files_.push_back(std::move(name));
         }
@@ -397,7 +398,9 @@ class Fill {
 
 uint64_t FillThreshold(bool removable) { return removable ? 5'000'000 : 50'000'000; }
 
-std::string CopySourcePath(const Environment& env) { return JoinPath(env.data_folder, "temp.xd"); }
+std::string CopySourcePath(const Environment& env) {
+  return platform::JoinPath(env.data_folder, "temp.xd");
+}
 
 void BuildCopySource(JobEnvironment& job, const SubStepInput& in) {
   uint64_t lines = FillThreshold(in.removable) / 1000;

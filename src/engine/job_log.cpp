@@ -1,15 +1,18 @@
 #include "engine/job_log.h"
 
 #include "platform/files.h"
-#include "system/environment.h"
+#include "platform/paths.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 
 std::string TraceFilePath(const Environment& env) {
-  return JoinPath(env.data_folder, "fileerror.txt");
+  return platform::JoinPath(env.data_folder, "fileerror.txt");
 }
 
-std::string JobLogPath(const Environment& env) { return JoinPath(env.data_folder, "log.txt"); }
+std::string JobLogPath(const Environment& env) {
+  return platform::JoinPath(env.data_folder, "log.txt");
+}
 
 void TraceStep(const Environment& env, std::string_view tag) {
   std::string path = TraceFilePath(env);
@@ -26,13 +29,13 @@ void TraceStep(const Environment& env, std::string_view tag) {
 bool AppendJobLog(const Environment& env, std::string_view line) {
   std::string path = JobLogPath(env);
   std::string old_log;
-  if (platform::IsRegularFile(path) && !platform::ReadFileBytes(path, old_log)) return false;
+  if (FileExists(path) && !platform::ReadFileBytes(path, old_log)) return false;
   std::string new_log;
   new_log.reserve(line.size() + 2 + old_log.size());
   new_log.append(line).append("\r\n").append(old_log);
   // The new log is written under "temp.log", flushed and renamed over "log.txt", so the old
   // log is never deleted before the new one is complete.
-  std::string temp = JoinPath(env.data_folder, "temp.log");
+  std::string temp = platform::JoinPath(env.data_folder, "temp.log");
   return platform::WriteWholeFile(temp, new_log, /*flush=*/true) &&
          platform::RenameFile(temp, path);
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engine/job_types.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 

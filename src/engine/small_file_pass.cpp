@@ -7,7 +7,7 @@
 #include "engine/free_space_fill.h"
 #include "engine/progress.h"
 #include "localisation/text_lookup.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 namespace {

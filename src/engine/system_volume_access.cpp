@@ -26,7 +26,7 @@ class SystemVolumeAccess final : public VolumeAccess {
   bool RemoveLeftover(const std::string& path) override {
     return platform::RemoveLeftoverWorkFolder(path);
   }
-  bool FileExists(const std::string& path) override { return platform::IsRegularFile(path); }
+  bool DataFileExists(const std::string& path) override { return platform::IsRegularFile(path); }
   bool DeleteFile(const std::string& path) override { return platform::RemoveFile(path); }
   std::unique_ptr<FileWriter> CreateFile(const std::string& path, IoStatus& status) override {
     return platform::CreateFileWriter(path, status);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "platform/work_files.h"
 
 namespace nd::engine {
@@ -40,8 +40,8 @@ class VolumeAccess {
   // never while a cleaning holds it; true when it is gone.
   virtual bool RemoveLeftover(const std::string& path) = 0;
 
-  // The copy source in the data folder.
-  virtual bool FileExists(const std::string& path) = 0;
+  // The copy source in the data folder: whether a file is there, its removal and creation.
+  virtual bool DataFileExists(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
   virtual std::unique_ptr<FileWriter> CreateFile(const std::string& path, IoStatus& status) = 0;
   // Whether `path` is whole repetitions of its first `unit` bytes (then `pattern` and `size`

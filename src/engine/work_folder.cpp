@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "engine/progress.h"
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "localisation/text_lookup.h"
-#include "system/environment.h"
+#include "platform/paths.h"
+#include "system/environment_probe.h"
 
 namespace nd::engine {
 namespace {
@@ -24,11 +25,11 @@ std::string Upper(std::string text) {
 std::string WorkFolderPath(const Environment& env, VolumeAccess& volumes,
                            const std::string& letter) {
   if (Upper(env.system_drive_letter) == Upper(letter)) {
-    return JoinPath(env.app_data_folder, std::string(kWorkFolderName));
+    return platform::JoinPath(env.app_data_folder, std::string(kWorkFolderName));
   }
   std::string root = volumes.RootOf(letter);
   if (root.empty()) return {};
-  return JoinPath(root, std::string(kWorkFolderName));
+  return platform::JoinPath(root, std::string(kWorkFolderName));
 }
 
 std::unique_ptr<WorkFolderHandle> SetUpWorkFolder(VolumeAccess& volumes, const std::string& path,
@@ -75,7 +76,7 @@ void ClearWorkFolder(JobEnvironment& job, const SubStepInput& in) {
   // device, it would never overwrite anything.
   if (!folder->Flush()) job.state.WorkStatus = kStatusDeletionFailed;
   std::vector<std::string> names;
-  if (!folder->List(names)) {
+  if (!folder->ListWorkFiles(names)) {
     job.state.WorkStatus = kStatusDeletionFailed;
     return;
   }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "localisation/text_lookup.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "system/settings_store.h"
 
 namespace nd {

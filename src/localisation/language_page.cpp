@@ -4,6 +4,7 @@
 
 #include "localisation/ini_file.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "system/settings_keys.h"
 
 namespace nd {
@@ -24,7 +25,7 @@ void BuildLanguagePage(LanguagePageView page, const LanguageState& language,
   }
 
   std::vector<std::string> files;
-  for (std::string& name : platform::ListFileNames(language.languages_folder)) {
+  for (std::string& name : platform::ListFolderFiles(language.languages_folder)) {
     if (name.ends_with(kIniSuffix)) files.push_back(std::move(name));
   }
   // English's file is among those counted, so each column holds about a third of the others.
@@ -72,7 +73,8 @@ void BuildLanguagePage(LanguagePageView page, const LanguageState& language,
 
 void ShowFlag(LanguagePageView page, const std::string& program_folder,
               const std::string& caption) {
-  std::string path = program_folder + "/Languages/" + caption + ".jpg";
+  std::string path =
+      platform::JoinPath(platform::JoinPath(program_folder, "Languages"), caption + ".jpg");
   page.CFlag.SetPicture(FileExists(path) ? path : std::string());
 }
 

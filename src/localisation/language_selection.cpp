@@ -1,6 +1,7 @@
 #include "localisation/language_selection.h"
 
 #include "platform/locale.h"
+#include "platform/paths.h"
 #include "system/settings_keys.h"
 
 namespace nd {
@@ -48,7 +49,8 @@ std::string LanguageForCountry(std::string_view country, const std::string& lang
   for (const CountryRow& row : kCountryTable) {
     bool matches =
         row.contains ? country.find(row.country) != std::string_view::npos : country == row.country;
-    if (matches && FileExists(JoinPath(languages_folder, std::string(row.language) + ".ini"))) {
+    if (matches &&
+        FileExists(platform::JoinPath(languages_folder, std::string(row.language) + ".ini"))) {
       language = row.language;
     }
   }
@@ -57,7 +59,7 @@ std::string LanguageForCountry(std::string_view country, const std::string& lang
 
 bool InitLanguage(Context& context, ui::Host& host) {
   LanguageState& language = context.language;
-  const std::string folder = JoinPath(context.env.program_folder, "Languages");
+  const std::string folder = platform::JoinPath(context.env.program_folder, "Languages");
   if (!FolderExists(folder)) {
     host.MsgBox(ui::MsgBoxIcon::kCritical, "Languages not found! Reinstall program!",
                 ui::MsgBoxButtons::kOk, kProductName);

@@ -1,8 +1,8 @@
 #include "localisation/text_lookup.h"
 
 #include "localisation/ini_file.h"
-#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
 
 namespace nd {
@@ -13,7 +13,7 @@ constexpr std::string_view kEnglish = "English";
 }  // namespace
 
 std::string LanguageFilePath(const LanguageState& state, std::string_view language) {
-  return state.languages_folder + platform::kPathSeparator + std::string(language) + ".ini";
+  return platform::JoinPath(state.languages_folder, std::string(language) + ".ini");
 }
 
 std::string ReadIniText(std::string_view section, std::string_view key, const std::string& path,

@@ -5,6 +5,7 @@
 #include "localisation/charset.h"
 #include "localisation/ini_file.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
 
 namespace nd {
@@ -47,7 +48,7 @@ std::vector<std::string> InterfaceKeys(std::string_view english) {
 
 std::string TranslationReportText(const std::string& languages_folder,
                                   const std::vector<std::string>& file_names) {
-  const std::string english_path = JoinPath(languages_folder, std::string(kEnglishFile));
+  const std::string english_path = platform::JoinPath(languages_folder, std::string(kEnglishFile));
   std::string english;
   platform::ReadFileBytes(english_path, english);
   const std::vector<std::string> keys = InterfaceKeys(english);
@@ -61,7 +62,7 @@ std::string TranslationReportText(const std::string& languages_folder,
               " =================";
     report += kCrLf;
     std::string translated;
-    platform::ReadFileBytes(JoinPath(languages_folder, file), translated);
+    platform::ReadFileBytes(platform::JoinPath(languages_folder, file), translated);
     for (const std::string& key : keys) {
       // A bare ";" key is how translators comment in the section; it is never a text.
       if (key == ";" || !FindIniValue(translated, kSection, key).empty()) continue;
@@ -77,20 +78,20 @@ std::string TranslationReportText(const std::string& languages_folder,
 void TranslationReport(const Context& context, ui::Host& host,
                        const std::function<void(const std::string& path)>& open_file) {
   const std::string& folder = context.language.languages_folder;
-  if (!FileExists(JoinPath(folder, std::string(kEnglishFile)))) {
+  if (!FileExists(platform::JoinPath(folder, std::string(kEnglishFile)))) {
     host.MsgBox(ui::MsgBoxIcon::kExclamation,
                 "English.ini is missing from " + folder +
                     ": there is nothing to compare the translations with.",
                 ui::MsgBoxButtons::kOk, kProductName);
     return;
   }
-  std::string report = TranslationReportText(folder, platform::ListFileNames(folder));
+  std::string report = TranslationReportText(folder, platform::ListFolderFiles(folder));
   if (report.empty()) {
     host.MsgBox(ui::MsgBoxIcon::kNone, "Interface translated completely.", ui::MsgBoxButtons::kOk,
                 kProductName);
     return;
   }
-  const std::string path = JoinPath(context.env.data_folder, "temp.txt");
+  const std::string path = platform::JoinPath(context.env.data_folder, "temp.txt");
   if (!platform::WriteWholeFile(path, report + std::string(kCrLf))) return;
   open_file(ShortPathOf(path));
 }

@@ -2,7 +2,8 @@
 
 #include "online/server.h"
 #include "platform/files.h"
-#include "system/environment.h"
+#include "platform/paths.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 
 namespace nd::online {
@@ -49,7 +50,7 @@ std::string SignUpInputProblem(std::string_view email, std::string_view first_na
 }
 
 std::string AnswerFilePath(const Environment& env) {
-  return JoinPath(env.app_data_folder, "ortave-2.2.txt");
+  return platform::JoinPath(env.app_data_folder, "ortave-2.2.txt");
 }
 
 void Command2_Click(SecondForm& f) {

@@ -1,7 +1,8 @@
 #include "online/quality_page.h"
 
 #include "platform/files.h"
-#include "system/environment.h"
+#include "platform/paths.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 
 namespace nd::online {
@@ -12,7 +13,7 @@ void Command8_Click(SecondForm& f) {
   if (f.Check1.Value()) {
     f.Command8.SetEnabled(false);
     host.SetBusy(true);
-    const std::string stale = JoinPath(context.env.data_folder, "cip.txt");
+    const std::string stale = platform::JoinPath(context.env.data_folder, "cip.txt");
     if (FileExists(stale)) platform::RemoveFile(stale);
     host.SetBusy(false);
     f.Command8.SetEnabled(true);

@@ -7,7 +7,7 @@
 #include "localisation/language_page.h"
 #include "online/newsletter_page.h"
 #include "online/quality_page.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 
 namespace nd::online {

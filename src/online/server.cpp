@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "online/browser.h"
+#include "online/browser_handoff.h"
 #include "platform/locale.h"
 
 namespace nd::online {

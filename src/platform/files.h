@@ -9,7 +9,11 @@
 
 namespace nd::platform {
 
-// All of these answer false or the empty text on any failure; none throws.
+// The operating system's handle of an open file or folder; each platform defines it.
+class NativeFile;
+
+// All of these answer false or the empty text on any failure; none throws. Above the platform,
+// FileExists and FolderExists of the environment probe are the program's tests of what is there.
 bool IsRegularFile(const std::string& path) noexcept;
 bool IsDirectory(const std::string& path) noexcept;
 bool PathExists(const std::string& path) noexcept;
@@ -37,7 +41,7 @@ std::string MakePrivateTempFolder(const std::string& parent, std::string_view pr
 // The names of the regular files directly inside `folder` (no sub-folders, no hidden entries
 // "." and ".."), in alphabetical order without regard to ASCII case, as a file list shows them.
 // Empty when the folder cannot be read.
-std::vector<std::string> ListFileNames(const std::string& folder) noexcept;
+std::vector<std::string> ListFolderFiles(const std::string& folder) noexcept;
 
 // Reads a whole file. false when it cannot be opened or read (contents are then empty).
 bool ReadFileBytes(const std::string& path, std::string& contents) noexcept;
@@ -62,7 +66,7 @@ class AtomicFileWriter {
  private:
   std::string path_;
   std::string temp_path_;
-  int fd_ = -1;
+  std::unique_ptr<NativeFile> file_;
   bool failed_ = false;
 };
 
@@ -80,10 +84,10 @@ class FolderLock {
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
-  bool Held() const noexcept { return fd_ >= 0; }
+  bool Held() const noexcept { return file_ != nullptr; }
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<NativeFile> file_;
 };
 
 }  // namespace nd::platform

@@ -68,7 +68,7 @@ class WorkFolderHandle {
   // Cuts `bytes` (at most all it holds) off the end of a file this handle created.
   virtual IoStatus CutEnd(std::string_view name, uint64_t bytes) = 0;
   // The names of the files (everything but folders) in the folder, in the file system's order.
-  virtual bool List(std::vector<std::string>& names) = 0;
+  virtual bool ListWorkFiles(std::vector<std::string>& names) = 0;
   virtual bool Delete(std::string_view name) = 0;
   // Everything written into the folder's file system reaches the device.
   virtual bool Flush() = 0;

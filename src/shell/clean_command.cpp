@@ -4,7 +4,7 @@
 #include <cctype>
 #include <map>
 
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "platform/files.h"
 
 namespace nd {

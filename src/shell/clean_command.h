@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 
 namespace nd {
 

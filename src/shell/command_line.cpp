@@ -3,10 +3,11 @@
 #include <string>
 
 #include "localisation/translation_report.h"
-#include "online/browser.h"
+#include "online/browser_handoff.h"
 #include "online/server.h"
 #include "online/update_check.h"
 #include "platform/clock_text.h"
+#include "platform/self_removal.h"
 #include "shell/shortcuts.h"
 #include "shell/uninstaller.h"
 #include "system/settings_keys.h"
@@ -52,7 +53,7 @@ void Uninstall(Start& w) {
   services.open_uninstall_page = [&w] {
     online::OpenServerPage(w.svc.context, w.svc.host, "uninstall", "", false);
   };
-  services.launch_script = LaunchScriptDetached;
+  services.launch_script = platform::StartRemovalScript;
   RunUninstaller(w.svc.context, w.svc.host, services);
   EndAfter(w);
 }

@@ -4,7 +4,8 @@
 
 #include "engine/job_log.h"
 #include "localisation/text_lookup.h"
-#include "system/environment.h"
+#include "platform/paths.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 
 namespace nd::shell {
@@ -39,7 +40,7 @@ void EndOfJobHandOver(wizard::Start& w) {
 void PlayWAV_Timer(wizard::Start& w) {
   const Environment& env = w.svc.context.env;
   engine::TraceStep(env, "SOUND");
-  if (w.svc.play_sound) w.svc.play_sound(JoinPath(env.program_folder, "sound.wav"));
+  if (w.svc.play_sound) w.svc.play_sound(platform::JoinPath(env.program_folder, "sound.wav"));
   ++w.SoundPlayCount;
   if (w.SoundPlayCount > kPlays - 1) w.PlayWAV.SetEnabled(false);
   engine::TraceStep(env, "");

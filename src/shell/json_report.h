@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 
 namespace nd {
 

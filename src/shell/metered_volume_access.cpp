@@ -78,7 +78,9 @@ class MeteredVolumeAccess::MeteredFolder final : public engine::WorkFolderHandle
     }
     return status;
   }
-  bool List(std::vector<std::string>& names) override { return inner_->List(names); }
+  bool ListWorkFiles(std::vector<std::string>& names) override {
+    return inner_->ListWorkFiles(names);
+  }
   bool Delete(std::string_view name) override {
     sizes_.erase(std::string(name));
     return inner_->Delete(name);

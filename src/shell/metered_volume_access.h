@@ -36,7 +36,7 @@ class MeteredVolumeAccess final : public engine::VolumeAccess {
     return inner_.InspectFolder(path);
   }
   bool RemoveLeftover(const std::string& path) override { return inner_.RemoveLeftover(path); }
-  bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
+  bool DataFileExists(const std::string& path) override { return inner_.DataFileExists(path); }
   bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
   std::unique_ptr<engine::FileWriter> CreateFile(const std::string& path,
                                                  engine::IoStatus& status) override;

@@ -1,6 +1,7 @@
 #include "shell/second_copies.h"
 
 #include "online/server.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace nd::shell {
@@ -14,7 +15,8 @@ bool Launch(Start& w, const std::string& mode) {
   if (w.svc.start_second_copy && w.svc.start_second_copy(mode)) return true;
   const Environment& env = w.svc.context.env;
   w.svc.host.MsgBox(ui::MsgBoxIcon::kCritical,
-                    "The program file " + JoinPath(env.program_folder, env.executable_name) +
+                    "The program file " +
+                        platform::JoinPath(env.program_folder, env.executable_name) +
                         " cannot be started. Reinstall program!",
                     ui::MsgBoxButtons::kOk, kProductName);
   return false;
@@ -29,7 +31,7 @@ void LaunchInstead(Start& w, const std::string& mode) {
 }  // namespace
 
 bool StartSecondCopy(const Environment& env, const std::string& mode) {
-  return platform::Spawn(JoinPath(env.program_folder, env.executable_name), {mode});
+  return platform::Spawn(platform::JoinPath(env.program_folder, env.executable_name), {mode});
 }
 
 void Label12_Click(Start& w) { LaunchInstead(w, "lang"); }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "wizard/start_form.h"
 
 namespace nd::shell {

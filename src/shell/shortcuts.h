@@ -1,5 +1,6 @@
-// What an installation leaves on the desktop and in the menus: the program's launchers as
-// desktop entries, the web-site link, and the uninstall entry that lists the program as installed.
+// What an installation leaves on the desktop and in the menus: the program's launchers, the
+// web-site link, and the uninstall entry that lists the program as installed. The names are
+// chosen here; the platform writes each in its desktop's form.
 #pragma once
 
 #include <string>
@@ -12,20 +13,17 @@ namespace nd::shell {
 std::string ProductFolderName();
 // common_programs_folder + "/Nulldrift 3".
 std::string ShortcutFolder(const Environment& env);
-// common_desktop_folder + "/Nulldrift 3.desktop".
+// common_desktop_folder + "/Nulldrift 3" + the platform's launcher suffix.
 std::string DesktopLauncherPath(const Environment& env);
 // program_files_folder + "/Nulldrift 3".
 std::string InstallFolder(const Environment& env);
 // The uninstall entry in the shortcut folder.
 std::string RegistrationPath(const Environment& env);
 
-// `text` as one argument of a desktop entry's Exec line: in double quotes when it holds a blank
-// or another reserved character, with " ` $ \ escaped inside them; "%" doubled everywhere.
-std::string QuoteExecArgument(const std::string& text);
-
-// Writes a desktop entry of type Application at `link_path` (named after the file, without
-// ".desktop") that starts `target_path` with `arguments` in `working_directory`, and marks it
-// executable. Comment and Icon are left out when empty. False on failure; reports nothing.
+// Writes the platform's launcher at `link_path` (named after the file, without its suffix) that
+// starts `target_path` with `arguments` (each quoted by platform::QuoteShellLinkArgument) in
+// `working_directory`. Description and icon are left out when empty. False on failure; reports
+// nothing.
 bool CreateShellLink(const std::string& link_path, const std::string& target_path,
                      const std::string& description, const std::string& working_directory,
                      const std::string& arguments, const std::string& icon_location);
@@ -35,7 +33,8 @@ bool WriteInternetShortcut(const std::string& file_path, const std::string& addr
                            const std::string& icon_index, const std::string& icon_file);
 
 // The desktop launcher, then the menu folder emptied of its files and filled anew: the launcher,
-// the web-site link (as an Internet shortcut and as a Link entry) and the update check. Every
+// the web-site link (as an Internet shortcut, and offered to the menus in their own form) and
+// the update check. Every
 // step that fails is skipped; the rest still run. Empties the folder, so register afterwards.
 void CreateShortcutSet(const Context& context, const std::string& site_address);
 

@@ -6,9 +6,10 @@
 #include "localisation/language_selection.h"
 #include "localisation/text_lookup.h"
 #include "online/update_check.h"
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
+#include "platform/paths.h"
 #include "shell/command_line.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 #include "wizard/navigation.h"
 #include "wizard/option_pages.h"
@@ -70,7 +71,7 @@ void DressWindow(Start& w) {
 
 // Shows the background picture; false when the program has ended over it.
 bool LoadBackground(Start& w) {
-  const std::string path = JoinPath(w.svc.context.env.program_folder, "program-back.jpg");
+  const std::string path = platform::JoinPath(w.svc.context.env.program_folder, "program-back.jpg");
   if (!FileExists(path)) {
     w.svc.host.MsgBox(ui::MsgBoxIcon::kCritical, kNoBackgroundMessage, ui::MsgBoxButtons::kOk,
                       wizard::kProgramTitle);

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "ui/utf8.h"
 #include "wizard/disk_list.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 
 namespace nd {
 

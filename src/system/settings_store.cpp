@@ -5,8 +5,9 @@
 
 #include <map>
 
-#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/os_environment.h"
+#include "platform/paths.h"
 
 namespace nd {
 namespace {
@@ -132,12 +133,12 @@ SettingsStore::SettingsStore(std::string folder) : folder_(std::move(folder)) {}
 SettingsStore SettingsStore::ForCurrentUser() {
   std::string config = platform::ConfigHome();
   if (config.empty()) return SettingsStore(std::string());
-  return SettingsStore(config + platform::kPathSeparator + std::string(kStoreRoot));
+  return SettingsStore(platform::JoinPath(config, std::string(kStoreRoot)));
 }
 
 std::string SettingsStore::FileOf(std::string_view app) const {
   if (folder_.empty() || !IsPlainName(app)) return {};
-  return folder_ + platform::kPathSeparator + std::string(app) + ".ini";
+  return platform::JoinPath(folder_, std::string(app) + ".ini");
 }
 
 std::string SettingsStore::Get(std::string_view app, std::string_view section,

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "engine/job_log.h"
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "engine/work_folder.h"
 #include "system/settings_keys.h"
 

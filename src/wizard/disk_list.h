@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "wizard/start_form.h"
 
 namespace nd::wizard {

@@ -7,7 +7,7 @@
 
 #include "engine/job_log.h"
 #include "platform/files.h"
-#include "system/environment.h"
+#include "system/environment_probe.h"
 #include "system/settings_keys.h"
 #include "wizard/review_page.h"
 

@@ -46,7 +46,9 @@ class RecordingFolder final : public engine::WorkFolderHandle {
     Announce("append", name);
     return real_->CutEnd(name, bytes);
   }
-  bool List(std::vector<std::string>& names) override { return real_->List(names); }
+  bool ListWorkFiles(std::vector<std::string>& names) override {
+    return real_->ListWorkFiles(names);
+  }
   bool Delete(std::string_view name) override {
     Announce("delete", name);
     return real_->Delete(name);
@@ -96,7 +98,7 @@ class RecordingAccess final : public engine::VolumeAccess {
     return real_->InspectFolder(path);
   }
   bool RemoveLeftover(const std::string& path) override { return real_->RemoveLeftover(path); }
-  bool FileExists(const std::string& path) override { return real_->FileExists(path); }
+  bool DataFileExists(const std::string& path) override { return real_->DataFileExists(path); }
   bool DeleteFile(const std::string& path) override {
     if (on_op) on_op("delete", path);
     return real_->DeleteFile(path);

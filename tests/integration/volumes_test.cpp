@@ -1,8 +1,6 @@
 // The volume list and the free-space query on real filesystems: what the enumeration says
 // about ext4, NTFS (ntfs-3g) and tmpfs mounts, and that a writer who stops when FreeSpace says
 // 0 has really used up the volume without ever running into a full disk.
-#include "platform/volumes.h"
-
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -17,6 +15,7 @@
 #include <filesystem>
 
 #include "integration/scratch_volume.h"
+#include "platform/os_volumes.h"
 #include "unit/test_support.h"
 
 namespace nd::platform {

@@ -10,7 +10,7 @@
 #include "engine/job_log.h"
 #include "engine/small_file_pass.h"
 #include "engine/statistics.h"
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "engine/working_page_form.h"
 #include "test_support.h"
 

@@ -99,7 +99,7 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   std::string RootOf(std::string_view letter) override {
     return letter == "D" && !vanished ? info_.RootPath : std::string();
   }
-  bool FileExists(const std::string& path) override { return files_.contains(path); }
+  bool DataFileExists(const std::string& path) override { return files_.contains(path); }
   bool FolderExists(const std::string& path) {
     return folders_.contains(path) && !(vanished && (OnVolume(path) || path == info_.RootPath));
   }
@@ -331,7 +331,9 @@ class FakeWorkFolder final : public engine::WorkFolderHandle {
   engine::IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
     return volume_.CutEnd(Path(name), bytes);
   }
-  bool List(std::vector<std::string>& names) override { return volume_.ListFiles(path_, names); }
+  bool ListWorkFiles(std::vector<std::string>& names) override {
+    return volume_.ListFiles(path_, names);
+  }
   bool Delete(std::string_view name) override { return volume_.DeleteFile(Path(name)); }
   bool Flush() override { return volume_.Flush(path_); }
   void DisableCompression() override {}

@@ -9,7 +9,7 @@
 
 #include "engine_test_support.h"
 #include "local_http_server.h"
-#include "online/browser.h"
+#include "online/browser_handoff.h"
 #include "online/download.h"
 #include "online/server.h"
 #include "online/update_check.h"

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "engine_test_support.h"
+#include "platform/shell_links.h"
 
 namespace nd::test {
 namespace {
@@ -88,13 +89,14 @@ TEST(ShortcutSet, ReinstallLeavesOnlyTheNewLanguagesNamesAndKeepsSubFolders) {
 }
 
 TEST(ShortcutSet, ExecQuotingFollowsTheDesktopEntryRules) {
-  EXPECT_EQ(shell::QuoteExecArgument("/opt/bin/nulldrift"), "/opt/bin/nulldrift");
-  EXPECT_EQ(shell::QuoteExecArgument("/opt/Nulldrift 3/nulldrift"),
+  EXPECT_EQ(platform::QuoteShellLinkArgument("/opt/bin/nulldrift"), "/opt/bin/nulldrift");
+  EXPECT_EQ(platform::QuoteShellLinkArgument("/opt/Nulldrift 3/nulldrift"),
             "\"/opt/Nulldrift 3/nulldrift\"");
-  EXPECT_EQ(shell::QuoteExecArgument("/a$b/\"c\"/`d`/e\\f"), "\"/a\\$b/\\\"c\\\"/\\`d\\`/e\\\\f\"");
-  EXPECT_EQ(shell::QuoteExecArgument("/it's"), "\"/it's\"");
-  EXPECT_EQ(shell::QuoteExecArgument("/100%/x"), "/100%%/x");
-  EXPECT_EQ(shell::QuoteExecArgument(""), "\"\"");
+  EXPECT_EQ(platform::QuoteShellLinkArgument("/a$b/\"c\"/`d`/e\\f"),
+            "\"/a\\$b/\\\"c\\\"/\\`d\\`/e\\\\f\"");
+  EXPECT_EQ(platform::QuoteShellLinkArgument("/it's"), "\"/it's\"");
+  EXPECT_EQ(platform::QuoteShellLinkArgument("/100%/x"), "/100%%/x");
+  EXPECT_EQ(platform::QuoteShellLinkArgument(""), "\"\"");
 
   // The file's own escapes come on top: a backslash in a quoted argument is written four times.
   ScratchFolder scratch;

@@ -127,17 +127,17 @@ double RunScript(const std::string& path) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-shell::UninstallPlan ScratchPlan(const UninstallRig& rig) {
-  shell::UninstallPlan plan = shell::PlanUninstall(rig.context.env, EndedProcessId());
+platform::RemovalPlan ScratchPlan(const UninstallRig& rig) {
+  platform::RemovalPlan plan = shell::PlanUninstall(rig.context.env, EndedProcessId());
   plan.remove_settings = true;
   plan.script_folder = platform::MakePrivateTempFolder(rig.context.env.temp_folder, "script-");
   plan.round_pause = "0.1";
   return plan;
 }
 
-std::string WriteScript(const shell::UninstallPlan& plan) {
+std::string WriteScript(const platform::RemovalPlan& plan) {
   const std::string path = plan.script_folder + "/uninstall.sh";
-  WriteFile(path, shell::UninstallScript(plan));
+  WriteFile(path, platform::RemovalScript(plan));
   return path;
 }
 
@@ -154,7 +154,7 @@ TEST(UninstallScript, EndsTheRunningCopyAndRemovesEverything) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // until it runs our file
 
   shell::CreateShortcutSet(rig.context, "https://example.org");
-  const shell::UninstallPlan plan = ScratchPlan(rig);
+  const platform::RemovalPlan plan = ScratchPlan(rig);
   EXPECT_LT(RunScript(WriteScript(plan)), 10.0);
 
   int status = 0;
@@ -182,7 +182,7 @@ TEST(UninstallScript, GivesUpOnAnUndeletableExecutableAfterItsRounds) {
   if (::geteuid() == 0) GTEST_SKIP() << "root deletes from read-only folders";
   UninstallRig rig;
   fs::permissions(rig.Install(), fs::perms::owner_read | fs::perms::owner_exec);
-  shell::UninstallPlan plan = ScratchPlan(rig);
+  platform::RemovalPlan plan = ScratchPlan(rig);
   plan.rounds = 5;
   plan.remove_settings = false;
   EXPECT_LT(RunScript(WriteScript(plan)), 3.0);

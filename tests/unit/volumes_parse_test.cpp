@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "engine/volumes.h"
+#include "engine/usable_volumes.h"
 #include "shell/clean_command.h"
 
 namespace nd::platform::internal {

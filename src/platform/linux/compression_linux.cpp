@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 
 namespace nd::platform {
 namespace {

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/files.h"
@@ -132,7 +134,7 @@ std::string MakePrivateTempFolder(const std::string& parent, std::string_view pr
   }
 }
 
-std::vector<std::string> ListFileNames(const std::string& folder) noexcept {
+std::vector<std::string> ListFolderFiles(const std::string& folder) noexcept {
   std::vector<std::string> names;
   if (Unusable(folder)) return names;
   DIR* dir = ::opendir(folder.c_str());
@@ -187,35 +189,56 @@ bool ReadFileBytes(const std::string& path, std::string& contents) noexcept {
   return ok;
 }
 
+// A descriptor, closed when the object goes.
+class NativeFile {
+ public:
+  explicit NativeFile(int descriptor) noexcept : fd(descriptor) {}
+  ~NativeFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  NativeFile(const NativeFile&) = delete;
+  NativeFile& operator=(const NativeFile&) = delete;
+
+  // Closes now, reporting what close reports.
+  bool Close() noexcept {
+    const int closing = fd;
+    fd = -1;
+    return ::close(closing) == 0;
+  }
+
+  int fd;
+};
+
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
-  if (fd_ >= 0) ::close(fd_);
+  file_.reset();
   if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
 }
 
 bool AtomicFileWriter::Begin() {
-  if (Unusable(path_) || fd_ >= 0) return false;
+  if (Unusable(path_) || file_) return false;
   std::string pattern = path_ + std::string(kTempMarker) + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) return false;
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  file_ = std::make_unique<NativeFile>(fd);
   temp_path_ = name.data();
   return true;
 }
 
 bool AtomicFileWriter::Write(std::string_view data) {
-  if (fd_ < 0 || failed_) return false;
-  if (!WriteAll(fd_, data)) failed_ = true;
+  if (!file_ || failed_) return false;
+  if (!WriteAll(file_->fd, data)) failed_ = true;
   return !failed_;
 }
 
 bool AtomicFileWriter::Commit() {
-  if (fd_ < 0 || failed_) return false;
-  bool ok = ::fsync(fd_) == 0;
-  ok = (::close(fd_) == 0) && ok;
-  fd_ = -1;
+  if (!file_ || failed_) return false;
+  bool ok = ::fsync(file_->fd) == 0;
+  ok = file_->Close() && ok;
+  file_.reset();
   if (!ok || ::rename(temp_path_.c_str(), path_.c_str()) != 0) return false;
   temp_path_.clear();
   SyncFolder(ParentFolder(path_));
@@ -248,19 +271,18 @@ void RemoveStaleTempFiles(const std::string& path) noexcept {
 
 FolderLock::FolderLock(const std::string& folder) noexcept {
   if (Unusable(folder)) return;
-  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return;
-  while (::flock(fd_, LOCK_EX) != 0) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  while (::flock(fd, LOCK_EX) != 0) {
     if (errno != EINTR) {
-      ::close(fd_);
-      fd_ = -1;
+      ::close(fd);
       return;
     }
   }
+  file_.reset(new (std::nothrow) NativeFile(fd));
+  if (!file_) ::close(fd);  // no lock is better than one that is never given back
 }
 
-FolderLock::~FolderLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-}
+FolderLock::~FolderLock() = default;  // closing releases the lock
 
 }  // namespace nd::platform

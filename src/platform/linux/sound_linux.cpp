@@ -2,8 +2,8 @@
 // whole process so that each play can cancel the previous one.
 #include <canberra.h>
 
+#include "platform/files.h"
 #include "platform/sound.h"
-#include "system/environment.h"
 
 namespace nd::platform {
 namespace {
@@ -26,7 +26,7 @@ void PlaySoundFile(const std::string& path) noexcept {
   if (context == nullptr) return;
   ca_context_cancel(context, kSoundId);
   // Without the file there must be silence, not a theme's fallback sound.
-  if (!FileExists(path)) return;
+  if (!IsRegularFile(path)) return;
   ca_context_play(context, kSoundId, CA_PROP_MEDIA_FILENAME, path.c_str(), nullptr);
 }
 

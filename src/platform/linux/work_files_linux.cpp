@@ -14,7 +14,7 @@
 #include <map>
 #include <numeric>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "platform/work_files.h"
 
 namespace nd::platform {
@@ -335,7 +335,7 @@ class LinuxWorkFolder final : public WorkFolderHandle {
     return CloseChecked(fd, ok ? IoStatus::kOk : IoStatus::kFailed);
   }
 
-  bool List(std::vector<std::string>& names) override {
+  bool ListWorkFiles(std::vector<std::string>& names) override {
     names.clear();
     int fd = Reopen();
     if (fd < 0) return false;

@@ -8,10 +8,9 @@
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
-#include <atomic>
-#include <csignal>
 #include <string>
 
+#include "platform/interrupts.h"
 #include "ui/form.h"
 #include "ui/wx/form_window.h"
 #include "ui/wx/handler_scope.h"
@@ -19,14 +18,9 @@
 namespace nd::ui::wx {
 namespace {
 
-// How often the event loop looks for a termination signal; the handler itself may do no more
-// than set the flag.
+// How often the event loop looks for a request to end; the interruption itself may do no more
+// than count it.
 constexpr int kSignalPollMs = 200;
-
-std::atomic<bool> g_termination_requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnTerminationSignal(int /*signal*/) { g_termination_requested = true; }
 
 wxString Text(std::string_view utf8) { return ToolkitText(utf8); }
 
@@ -101,24 +95,13 @@ MsgBoxResult Answer(MsgBoxButtons buttons, int id) {
 
 class WxHost::SignalWatch final : public wxTimer {
  public:
-  SignalWatch() {
-    struct sigaction action = {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, &previous_term_);
-    sigaction(SIGINT, &action, &previous_int_);
-    Start(kSignalPollMs);
-  }
-  ~SignalWatch() override {
-    Stop();
-    sigaction(SIGTERM, &previous_term_, nullptr);
-    sigaction(SIGINT, &previous_int_, nullptr);
-  }
+  SignalWatch() { Start(kSignalPollMs); }
+  ~SignalWatch() override { Stop(); }
   SignalWatch(const SignalWatch&) = delete;
   SignalWatch& operator=(const SignalWatch&) = delete;
 
   void Notify() override {
-    if (!g_termination_requested.exchange(false)) return;
+    if (requests_.TakeRequests() == 0) return;
     // A window may refuse, or close others from its handlers: each is looked at afresh.
     for (FormWindow* window : FormWindow::All()) {
       Form* form = window->Model();
@@ -129,8 +112,7 @@ class WxHost::SignalWatch final : public wxTimer {
   }
 
  private:
-  struct sigaction previous_term_ = {};
-  struct sigaction previous_int_ = {};
+  platform::InterruptWatch requests_;
 };
 
 WxHost::WxHost() : signal_watch_(std::make_unique<SignalWatch>()) {}

@@ -1,5 +1,5 @@
 // The Host of the desktop program: wx message boxes, the wx event loop behind DoEvents, the real
-// clocks, and ending the program (also on SIGTERM and SIGINT, which close the windows).
+// clocks, and ending the program (also on a stop request from outside, which closes the windows).
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,7 @@ namespace nd::ui::wx {
 
 class WxHost final : public Host {
  public:
-  // Needs the wxApp to exist. Takes over SIGTERM and SIGINT until destroyed: either closes every
+  // Needs the wxApp to exist. Takes over the stop requests until destroyed: each closes every
   // open form as the session ending would, from the event loop.
   WxHost();
   ~WxHost() override;

@@ -16,10 +16,10 @@
 #include <map>
 #include <mutex>
 
-#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/linux/volumes_parse.h"
-#include "platform/volumes.h"
+#include "platform/os_environment.h"
+#include "platform/os_volumes.h"
 
 namespace nd::platform {
 namespace {

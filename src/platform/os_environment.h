@@ -34,7 +34,4 @@ int OsMajorVersion();
 // True when the program runs with full rights over the machine.
 bool IsAdministrator();
 
-// The path separator, for building paths by concatenation.
-inline constexpr char kPathSeparator = '/';
-
 }  // namespace nd::platform

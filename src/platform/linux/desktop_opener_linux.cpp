@@ -1,4 +1,4 @@
-#include "platform/browser.h"
+#include "platform/desktop_opener.h"
 #include "platform/process.h"
 
 namespace nd::platform {

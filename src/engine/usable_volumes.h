@@ -1,7 +1,7 @@
 // Which of the enumerated volumes the program offers and cleans.
 #pragma once
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 
 namespace nd::engine {
 

@@ -1,7 +1,7 @@
-#include "online/browser.h"
+#include "online/browser_handoff.h"
 
-#include "platform/browser.h"
-#include "system/environment.h"
+#include "platform/desktop_opener.h"
+#include "system/environment_probe.h"
 
 namespace nd::online {
 

@@ -51,7 +51,4 @@ std::string ShortPathOf(const std::string& path);
 // The canonical path when it exists, else the path unchanged.
 std::string LongPathOf(const std::string& path);
 
-// Joins a folder and a name with the platform's separator.
-std::string JoinPath(const std::string& folder, const std::string& name);
-
 }  // namespace nd

@@ -1,7 +1,8 @@
-#include "system/environment.h"
+#include "system/environment_probe.h"
 
-#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/os_environment.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace nd {
@@ -14,12 +15,6 @@ std::string VersionText(ProgramVersion version) {
 
 std::string DataFolderName(ProgramVersion version) {
   return "NDRF" + std::to_string(version.major);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == platform::kPathSeparator) return folder + name;
-  return folder + platform::kPathSeparator + name;
 }
 
 bool FileExists(const std::string& path) { return platform::IsRegularFile(path); }
@@ -37,9 +32,7 @@ std::string LongPathOf(const std::string& path) {
 
 std::string TempFolderFrom(const std::string& reported) {
   std::string folder = reported.empty() ? platform::SystemVolumeRoot() : reported;
-  folder = LongPathOf(folder);
-  if (folder.size() >= 2 && folder.back() == platform::kPathSeparator) folder.pop_back();
-  return folder;
+  return platform::WithoutFinalSeparator(LongPathOf(folder));
 }
 
 Environment ProbeEnvironment(ProgramVersion version) {
@@ -55,7 +48,7 @@ Environment ProbeEnvironment(ProgramVersion version) {
   // Without an application-data folder there is no place for the data folder; leaving it
   // empty makes later file operations fail in their own places instead of writing to "/".
   if (!env.app_data_folder.empty()) {
-    env.data_folder = JoinPath(env.app_data_folder, DataFolderName(version));
+    env.data_folder = platform::JoinPath(env.app_data_folder, DataFolderName(version));
     if (!FolderExists(env.data_folder)) platform::MakeDirectory(env.data_folder);
   }
 
@@ -64,8 +57,7 @@ Environment ProbeEnvironment(ProgramVersion version) {
   env.temp_folder = TempFolderFrom(platform::TempPath());
   env.version_text = VersionText(version);
   env.program_folder = platform::ProgramFolder();
-  const std::string exe = platform::ExecutablePath();
-  env.executable_name = exe.substr(exe.find_last_of('/') + 1);
+  env.executable_name = platform::FileNameOf(platform::ExecutablePath());
   return env;
 }
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/os_environment.h"
 
 namespace nd::platform {
 namespace {

@@ -1,19 +1,25 @@
-// Throughput of the cleaning work against the physical limit of the same scratch volume, in the
-// same run: the fill against dd, the small-file pass and its deletion against a plain C loop,
-// and on NTFS (ntfs-3g) against dd with cached and with direct writes. Prints ratios; nothing
-// here passes or fails on time. Needs root: every volume is a loop-mounted image.
+// The cleaning work against the device's limit and against the tools a user would pick instead,
+// on scratch volumes that behave like a disk: each image is written in full once, attached with
+// direct I/O (nothing lands in the host's page cache), and gets a fresh file system and cold
+// caches before every run. Tools run alternating, three rounds, medians; the free space is
+// polled every 10 ms. Prints ratios; nothing here passes or fails on time. Needs root.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/free_space_fill.h"
@@ -33,20 +39,30 @@ namespace fs = std::filesystem;
 using nd::test::ScratchVolume;
 using Clock = std::chrono::steady_clock;
 
+constexpr uint64_t kGiB = 1ull << 30;
+constexpr int kRounds = 3;
+
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-struct Run {
-  double seconds = 0;
-  uint64_t bytes = 0;
-  long peak_kb = 0;
-  int status = -1;
-  double Rate() const { return seconds > 0 ? static_cast<double>(bytes) / seconds : 0; }
-};
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
 
-// Runs a program and waits for it; its peak memory comes from the kernel's accounting.
-Run Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
+bool HasProgram(const std::string& name) {
+  for (const char* dir : {"/usr/sbin", "/usr/bin", "/sbin", "/bin"}) {
+    if (::access((std::string(dir) + "/" + name).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+// Runs a program with its output on /dev/null and waits for it. Its exit status, -1 when it
+// could not run; its peak memory from the kernel's accounting.
+int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+          long* peak_kb = nullptr) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -58,52 +74,109 @@ Run Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
   envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  Run run;
-  auto start = Clock::now();
   pid_t pid = 0;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) return run;
+  int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
   int status = 0;
   rusage usage{};
   ::wait4(pid, &status, 0, &usage);
-  run.seconds = Seconds(start);
-  run.peak_kb = usage.ru_maxrss;
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return run;
+  if (peak_kb) *peak_kb = usage.ru_maxrss;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-uint64_t FileSize(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+uint64_t FreeBytes(const std::string& mount) {
+  struct statvfs st {};
+  if (::statvfs(mount.c_str(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
 }
 
-void SyncFs(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+void SyncAndDropCaches() {
+  ::sync();
+  int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
   if (fd >= 0) {
-    ::syncfs(fd);
+    (void)!::write(fd, "3\n", 2);
     ::close(fd);
   }
 }
 
-// dd from /dev/zero until the volume is full, flushed at the end, as the reference.
-Run DdFill(const std::string& mount, bool direct) {
-  std::string target = mount + "/dd.bin";
-  std::vector<std::string> argv = {"dd", "if=/dev/zero", "of=" + target, "bs=1M"};
-  argv.push_back(direct ? "oflag=direct" : "conv=fsync");
-  Run run = Spawn(argv);
-  run.bytes = FileSize(target);
-  fs::remove(target);
-  SyncFs(mount);
-  return run;
+// The volume's free space every 10 ms while a tool runs.
+class FreeSpaceTrace {
+ public:
+  explicit FreeSpaceTrace(std::string mount) : mount_(std::move(mount)), start_(Clock::now()) {
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        samples_.emplace_back(Seconds(start_), FreeBytes(mount_));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      samples_.emplace_back(Seconds(start_), FreeBytes(mount_));
+    });
+  }
+  ~FreeSpaceTrace() { Stop(); }
+  FreeSpaceTrace(const FreeSpaceTrace&) = delete;
+  FreeSpaceTrace& operator=(const FreeSpaceTrace&) = delete;
+
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  Clock::time_point Start() const { return start_; }
+  const std::vector<std::pair<double, uint64_t>>& Samples() const { return samples_; }
+
+ private:
+  std::string mount_;
+  Clock::time_point start_;
+  std::atomic<bool> stop_ = false;
+  std::vector<std::pair<double, uint64_t>> samples_;
+  std::thread thread_;
+};
+
+// One run of one tool: when the free space reached its lowest value, counted from the tool's
+// start; the whole run; and the rate between a quarter and 85 % of the way down, past the
+// start-up and before the end game.
+struct Outcome {
+  double to_full = 0;
+  double whole = 0;
+  double steady = 0;  // bytes per second
+  uint64_t lowest = 0;
+  int status = -1;
+  long peak_kb = 0;
+};
+
+Outcome Measure(const std::vector<std::pair<double, uint64_t>>& samples, double whole) {
+  Outcome out;
+  out.whole = whole;
+  if (samples.empty()) return out;
+  uint64_t start = samples.front().second;
+  out.lowest = start;
+  for (const auto& [t, free] : samples) {
+    if (free < out.lowest) {
+      out.lowest = free;
+      out.to_full = t;
+    }
+  }
+  double drop = static_cast<double>(start - out.lowest);
+  auto passing = [&](double share) {
+    for (const auto& [t, free] : samples) {
+      if (static_cast<double>(start - free) >= share * drop) return std::make_pair(t, free);
+    }
+    return samples.back();
+  };
+  auto [t1, f1] = passing(0.25);
+  auto [t2, f2] = passing(0.85);
+  if (t2 > t1) out.steady = static_cast<double>(f1 - f2) / (t2 - t1);
+  return out;
 }
 
-// The engine's sub-steps on one volume, with a scripted host whose fixed waits take no time.
+// The engine's sub-steps of way 2 on one volume, in this process, with a scripted host whose
+// fixed waits take no time: small files, copy source, fill (with the reserved pool), and the
+// deletion with the flush it starts with.
 class EngineRig {
  public:
-  EngineRig(const std::string& mount, const std::string& data_folder) : mount_guard_(mount) {
-    ::setenv("NULLDRIFT_MOUNTS", mount.c_str(), 1);
+  EngineRig(const std::string& mount, const std::string& data_folder) {
     context_.env.app_data_folder = data_folder;
     context_.env.data_folder = data_folder + "/NDRF3";
     context_.env.system_drive_letter = "C";
@@ -114,77 +187,60 @@ class EngineRig {
       if (v.RootPath == mount) volume_ = v;
     }
     in_.drive_letter = volume_.DriveLetter;
-    folder_path_ = mount + "/NDRF_temp";
     in_.total_size = volume_.TotalSize;
     in_.file_system = volume_.FileSystem;
-    OpenFolder();
-  }
-
-  // Sub-steps 2 and 3 and the flush that the deletion starts with; returns bytes filled.
-  Run Fill() {
-    auto job = Job();
-    uint64_t before = access_->FreeSpace(in_.drive_letter).value_or(0);
-    auto start = Clock::now();
-    in_.step = nd::engine::SubStep::kCopySource;
-    nd::engine::BuildCopySource(job, in_);
-    double source_s = Seconds(start);
-    in_.step = nd::engine::SubStep::kFill;
-    nd::engine::FillFreeSpace(job, in_);
-    double fill_s = Seconds(start);
-    folder_->Flush();
-    if (std::getenv("ND_BENCH_PHASES")) {
-      std::printf("    copy source %.2f s, fill %.2f s, flush %.2f s\n", source_s,
-                  fill_s - source_s, Seconds(start) - fill_s);
-    }
-    Run run;
-    run.seconds = Seconds(start);
-    run.bytes = before - access_->FreeSpace(in_.drive_letter).value_or(0);
-    run.status = nd::engine::Number(state_.WorkStatus);
-    Clear();
-    return run;
-  }
-
-  Run SmallFiles() {
-    auto job = Job();
-    auto start = Clock::now();
-    in_.step = nd::engine::SubStep::kSmallFiles;
-    nd::engine::SmallFilePass(job, in_);
-    Run run;
-    run.seconds = Seconds(start);
-    run.bytes = static_cast<uint64_t>(state_.WorkFileCount + 1);
-    run.status = nd::engine::Number(state_.WorkStatus);
-    return run;
-  }
-
-  // Sub-step 4: flush, delete every file, remove the folder.
-  Run Clear() {
-    auto job = Job();
-    auto start = Clock::now();
-    in_.step = nd::engine::SubStep::kDeletion;
-    nd::engine::ClearWorkFolder(job, in_);
-    Run run;
-    run.seconds = Seconds(start);
-    run.status = nd::engine::Number(state_.WorkStatus);
-    OpenFolder();
-    return run;
-  }
-
- private:
-  void OpenFolder() {
-    folder_.reset();
     nd::platform::FolderRefusal why{};
-    folder_ = nd::engine::SetUpWorkFolder(*access_, folder_path_, why);
+    folder_ = nd::engine::SetUpWorkFolder(*access_, mount + "/NDRF_temp", why);
     in_.folder = folder_.get();
   }
 
+  bool Ready() const { return folder_ != nullptr && !volume_.DriveLetter.empty(); }
+
+  // Seconds of each sub-step; status of the last one that failed (1 for none).
+  struct Phases {
+    double small = 0, source = 0, fill = 0, deletion = 0;
+    int status = 1;
+  };
+
+  Phases WayTwo() {
+    Phases phases;
+    auto job = Job();
+    auto step = [&](nd::engine::SubStep sub, auto&& body) {
+      in_.step = sub;
+      auto start = Clock::now();
+      body(job, in_);
+      int status = nd::engine::Number(state_.WorkStatus);
+      if (status != 1) phases.status = status;
+      return Seconds(start);
+    };
+    phases.small = step(nd::engine::SubStep::kSmallFiles, nd::engine::SmallFilePass);
+    phases.source = step(nd::engine::SubStep::kCopySource, nd::engine::BuildCopySource);
+    phases.fill = step(nd::engine::SubStep::kFill, nd::engine::FillFreeSpace);
+    phases.deletion = step(nd::engine::SubStep::kDeletion, nd::engine::ClearWorkFolder);
+    return phases;
+  }
+
+  // The small-file pass alone, then its deletion.
+  std::pair<double, double> SmallFiles(int64_t& files) {
+    auto job = Job();
+    in_.step = nd::engine::SubStep::kSmallFiles;
+    auto start = Clock::now();
+    nd::engine::SmallFilePass(job, in_);
+    double pass = Seconds(start);
+    files = state_.WorkFileCount + 1;
+    in_.step = nd::engine::SubStep::kDeletion;
+    start = Clock::now();
+    nd::engine::ClearWorkFolder(job, in_);
+    return {pass, Seconds(start)};
+  }
+
+ private:
   nd::engine::JobEnvironment Job() {
     state_ = {};
     return {context_, host_,   form_.Page(), state_, *access_, nd::ClockSeededRandom(),
             {},       nullptr, {},           {}};
   }
 
-  std::string mount_guard_;
-  std::string folder_path_;
   std::unique_ptr<nd::platform::WorkFolderHandle> folder_;
   nd::Context context_{{}, {"English", "", 0}, nd::SettingsStore("/nonexistent")};
   std::unique_ptr<nd::engine::VolumeAccess> access_ = nd::engine::MakeSystemVolumeAccess();
@@ -195,109 +251,190 @@ class EngineRig {
   nd::engine::SubStepInput in_;
 };
 
-// A plain C loop creating the same 20,001 names, then deleting them.
-std::pair<double, double> PlainLoop(const std::string& folder, int64_t count) {
-  fs::create_directories(folder);
-  auto start = Clock::now();
-  for (int64_t i = 0; i <= count; ++i) {
-    std::string path = folder + "/" + nd::engine::SmallFileName(i);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd >= 0) ::close(fd);
+struct Tool {
+  std::string name;
+  std::string program;  // what must be installed
+  // Runs on the mounted, freshly made volume; returns its exit status.
+  std::function<int(const std::string& mount, Outcome& out)> run;
+};
+
+std::vector<Tool> Tools(const std::string& data, const std::string& cleaner, bool verbose) {
+  std::vector<std::string> env = {"HOME=" + data + "/home", "XDG_DATA_HOME=" + data,
+                                  "XDG_CONFIG_HOME=" + data + "/config",
+                                  "XDG_CACHE_HOME=" + data + "/cache"};
+  auto spawn = [env](std::vector<std::string> argv) {
+    return [argv, env](const std::string& mount, Outcome& out) {
+      std::vector<std::string> args;
+      for (const std::string& a : argv) {
+        std::string arg = a;
+        if (size_t at = arg.find("{}"); at != std::string::npos) arg.replace(at, 2, mount);
+        args.push_back(arg);
+      }
+      return Spawn(args, env, &out.peak_kb);
+    };
+  };
+  std::vector<Tool> tools;
+  tools.push_back({"dd bs=1M oflag=direct", "dd",
+                   spawn({"dd", "if=/dev/zero", "of={}/dd.bin", "bs=1M", "oflag=direct"})});
+  tools.push_back({"dd bs=1M conv=fsync", "dd",
+                   spawn({"dd", "if=/dev/zero", "of={}/dd.bin", "bs=1M", "conv=fsync"})});
+  tools.push_back({"scrub -S -p fillzero -X", "scrub",
+                   spawn({"scrub", "-S", "-p", "fillzero", "-X", "{}/scrub"})});
+  tools.push_back(
+      {"sfill -f -l -l -z -I", "sfill", spawn({"sfill", "-f", "-l", "-l", "-z", "-I", "{}"})});
+  tools.push_back({"bleachbit --wipe-free-space", "bleachbit",
+                   spawn({"bleachbit", "--wipe-free-space", "{}"})});
+  tools.push_back({"nulldrift-clean --way 2", cleaner, spawn({cleaner, "--way", "2", "{}"})});
+  tools.push_back(
+      {"way 2 without the fixed waits", "", [data, verbose](const std::string& mount, Outcome&) {
+         EngineRig rig(mount, data);
+         if (!rig.Ready()) return -1;
+         EngineRig::Phases p = rig.WayTwo();
+         if (verbose) {
+           std::printf(
+               "      small files %.2f s, copy source %.2f s, fill %.2f s, "
+               "deletion %.2f s\n",
+               p.small, p.source, p.fill, p.deletion);
+         }
+         return p.status;
+       }});
+  return tools;
+}
+
+bool Installed(const Tool& tool) {
+  if (tool.program.empty()) return true;
+  if (tool.program.find('/') != std::string::npos) return ::access(tool.program.c_str(), X_OK) == 0;
+  return HasProgram(tool.program);
+}
+
+// Every tool on one kind of volume, alternating, kRounds rounds; then the table.
+void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, const std::string& data,
+                const std::string& cleaner, int rounds, bool verbose) {
+  std::printf("\n%s\n", title);
+  ScratchVolume::Options options;
+  options.like_a_disk = true;
+  if (kind == ScratchVolume::Kind::kExt4) {
+    options.mkfs_args = {"-E", "nodiscard,lazy_itable_init=0,lazy_journal_init=0"};
   }
-  double create = Seconds(start);
-  start = Clock::now();
-  SyncFs(folder);
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path());
-  for (const std::string& name : names) ::unlink(name.c_str());
-  ::rmdir(folder.c_str());
-  return {create, Seconds(start)};
+  ScratchVolume volume(kind, size, options);
+  if (!volume.Ready()) {
+    std::printf("  skipped: %s\n", volume.SkipReason().c_str());
+    return;
+  }
+  // The program sees this volume and nothing else.
+  ::setenv("NULLDRIFT_MOUNTS", volume.MountPoint().c_str(), 1);
+  std::vector<Tool> tools = Tools(data, cleaner, verbose);
+  std::map<std::string, std::vector<Outcome>> runs;
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t k = 0; k < tools.size(); ++k) {
+      // Each round starts one tool later, so that none always runs first.
+      const Tool& tool = tools[(k + static_cast<size_t>(round)) % tools.size()];
+      if (!Installed(tool)) continue;
+      if (!volume.Reformat()) {
+        std::printf("  could not make a fresh file system\n");
+        return;
+      }
+      SyncAndDropCaches();
+      Outcome out;
+      FreeSpaceTrace trace(volume.MountPoint());
+      int status = tool.run(volume.MountPoint(), out);
+      double whole = Seconds(trace.Start());
+      trace.Stop();
+      long peak = out.peak_kb;
+      out = Measure(trace.Samples(), whole);
+      out.status = status;
+      out.peak_kb = peak;
+      if (verbose) {
+        std::printf(
+            "    %-32s full %6.2f s  whole %6.2f s  steady %5.0f MB/s  left %5.1f MB  "
+            "exit %d\n",
+            tool.name.c_str(), out.to_full, out.whole, out.steady / 1e6,
+            static_cast<double>(out.lowest) / 1e6, status);
+      }
+      runs[tool.name].push_back(out);
+    }
+  }
+  const std::vector<Outcome>& ref = runs["dd bs=1M oflag=direct"];
+  auto median = [](const std::vector<Outcome>& r, double Outcome::*field) {
+    std::vector<double> values;
+    for (const Outcome& o : r) values.push_back(o.*field);
+    return Median(values);
+  };
+  double ref_full = median(ref, &Outcome::to_full);
+  double ref_steady = median(ref, &Outcome::steady);
+  std::printf(
+      "  | tool | time to full | whole run | steady state | steady / dd direct | "
+      "full: dd direct / tool | left free |\n  |---|---|---|---|---|---|---|\n");
+  for (const Tool& tool : tools) {
+    const std::vector<Outcome>& r = runs[tool.name];
+    if (r.empty()) {
+      std::printf("  | `%s` | not installed | | | | | |\n", tool.name.c_str());
+      continue;
+    }
+    double full = median(r, &Outcome::to_full);
+    double steady = median(r, &Outcome::steady);
+    std::vector<double> left;
+    for (const Outcome& o : r) left.push_back(static_cast<double>(o.lowest));
+    std::printf("  | `%s` | %.2f s | %.2f s | %.0f MB/s | %.2f | %.2f | %.1f MB |\n",
+                tool.name.c_str(), full, median(r, &Outcome::whole), steady / 1e6,
+                ref_steady > 0 ? steady / ref_steady : 0, full > 0 ? ref_full / full : 0,
+                Median(left) / 1e6);
+  }
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-void FillBench(uint64_t size, const std::string& data, const std::string& cleaner) {
-  ScratchVolume volume(ScratchVolume::Kind::kExt4, size);
+// The small-file pass against a plain C loop creating the same names, and the deletion
+// against the same loop flushing and deleting them, alternating which goes first.
+void SmallFileBench(const std::string& data, int rounds) {
+  std::printf("\nSmall-file pass and deletion, ext4 1 GiB, direct I/O (20,001 files):\n");
+  ScratchVolume::Options options;
+  options.like_a_disk = true;
+  options.mkfs_args = {"-E", "nodiscard,lazy_itable_init=0,lazy_journal_init=0"};
+  ScratchVolume volume(ScratchVolume::Kind::kExt4, kGiB, options);
   if (!volume.Ready()) {
     std::printf("  skipped: %s\n", volume.SkipReason().c_str());
     return;
   }
   const std::string& mount = volume.MountPoint();
-  std::vector<double> dd, ours;
-  EngineRig rig(mount, data);
-  // The first fill of a fresh image also allocates the image file's blocks; not counted.
-  DdFill(mount, false);
-  for (int round = 0; round < 3; ++round) {
-    Run reference = DdFill(mount, false);
-    Run fill = rig.Fill();
-    dd.push_back(reference.Rate());
-    ours.push_back(fill.Rate());
-    std::printf("  round %d: dd %.0f MB/s (%.2f s), fill %.0f MB/s (%.2f s, %llu bytes, code %d)\n",
-                round + 1, reference.Rate() / 1e6, reference.seconds, fill.Rate() / 1e6,
-                fill.seconds, static_cast<unsigned long long>(fill.bytes), fill.status);
-  }
-  std::printf("  fill / dd = %.3f (medians %.0f / %.0f MB/s)\n", Median(ours) / Median(dd),
-              Median(ours) / 1e6, Median(dd) / 1e6);
-  Run job =
-      Spawn({cleaner, "--way", "2", mount}, {"NULLDRIFT_MOUNTS=" + mount, "XDG_DATA_HOME=" + data,
-                                             "XDG_CONFIG_HOME=" + data + "/config"});
-  std::printf(
-      "  whole way-2 job (nulldrift-clean, fixed waits included): %.2f s, exit %d, "
-      "peak memory %.1f MB\n",
-      job.seconds, job.status, static_cast<double>(job.peak_kb) / 1024);
-}
-
-void SmallFileBench(const std::string& data) {
-  ScratchVolume volume(ScratchVolume::Kind::kExt4, 1ull << 30);
-  if (!volume.Ready()) return;
-  const std::string& mount = volume.MountPoint();
-  EngineRig rig(mount, data);
+  ::setenv("NULLDRIFT_MOUNTS", mount.c_str(), 1);
   std::vector<double> c_create, c_delete, our_create, our_delete;
   int64_t files = 0;
-  // Alternating which one goes first, so that neither always finds a freshly emptied table.
-  for (int round = 0; round < 8; ++round) {
-    Run pass, clear;
-    if (round % 2 == 1) {
-      pass = rig.SmallFiles();
-      clear = rig.Clear();
+  auto plain = [&] {
+    std::string folder = mount + "/plain";
+    fs::create_directories(folder);
+    auto start = Clock::now();
+    for (int64_t i = 0; i <= 20'000; ++i) {
+      std::string path = folder + "/" + nd::engine::SmallFileName(i);
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd >= 0) ::close(fd);
     }
-    auto [create, remove] = PlainLoop(mount + "/plain", 20'000);
-    c_create.push_back(create);
-    c_delete.push_back(remove);
-    if (round % 2 == 0) {
-      pass = rig.SmallFiles();
-      clear = rig.Clear();
-    }
-    files = static_cast<int64_t>(pass.bytes);
-    our_create.push_back(pass.seconds);
-    our_delete.push_back(clear.seconds);
+    c_create.push_back(Seconds(start));
+    start = Clock::now();
+    ::sync();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path());
+    for (const std::string& name : names) ::unlink(name.c_str());
+    ::rmdir(folder.c_str());
+    c_delete.push_back(Seconds(start));
+  };
+  auto ours = [&] {
+    EngineRig rig(mount, data);
+    auto [pass, clear] = rig.SmallFiles(files);
+    our_create.push_back(pass);
+    our_delete.push_back(clear);
+  };
+  for (int round = 0; round < 2 * rounds; ++round) {
+    if (!volume.Reformat()) return;
+    SyncAndDropCaches();
+    round % 2 ? ours() : plain();
+    if (!volume.Reformat()) return;
+    SyncAndDropCaches();
+    round % 2 ? plain() : ours();
   }
-  std::printf("  %lld files; create: C loop %.3f s, pass %.3f s, ratio %.3f\n",
+  std::printf("  %lld files; create: C loop %.3f s, pass %.3f s, C loop / pass = %.3f\n",
               static_cast<long long>(files), Median(c_create), Median(our_create),
               Median(c_create) / Median(our_create));
-  std::printf("  flush + delete: C loop %.3f s, deletion %.3f s, ratio %.3f\n", Median(c_delete),
-              Median(our_delete), Median(c_delete) / Median(our_delete));
-}
-
-void NtfsBench(const std::string& data) {
-  ScratchVolume volume(ScratchVolume::Kind::kNtfs, 2ull << 30);
-  if (!volume.Ready()) {
-    std::printf("  skipped: %s\n", volume.SkipReason().c_str());
-    return;
-  }
-  const std::string& mount = volume.MountPoint();
-  EngineRig rig(mount, data);
-  DdFill(mount, true);  // allocates the image file's blocks; not counted
-  Run cached = DdFill(mount, false);
-  Run direct = DdFill(mount, true);
-  Run fill = rig.Fill();
-  std::printf("  dd cached %.0f MB/s, dd direct %.0f MB/s, fill %.0f MB/s (code %d)\n",
-              cached.Rate() / 1e6, direct.Rate() / 1e6, fill.Rate() / 1e6, fill.status);
-  std::printf("  fill / dd cached = %.2f, fill / dd direct = %.2f\n", fill.Rate() / cached.Rate(),
-              fill.Rate() / direct.Rate());
+  std::printf("  flush + delete: C loop %.3f s, deletion %.3f s, C loop / deletion = %.3f\n",
+              Median(c_delete), Median(our_delete), Median(c_delete) / Median(our_delete));
 }
 
 }  // namespace
@@ -307,34 +444,36 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "The benchmarks loop-mount scratch volumes and need root.\n");
     return 1;
   }
-  std::string cleaner = (fs::path(argv[0]).parent_path() / "nulldrift-clean").string();
-  std::string mode = argc > 1 ? argv[1] : "";
-  bool quick = mode == "--quick";
-  auto wanted = [&mode](const char* part) {
-    return mode.empty() || mode == "--quick" || mode == part;
+  std::string cleaner = fs::absolute(fs::path(argv[0]).parent_path() / "nulldrift-clean").string();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto given = [&args](const char* flag) {
+    return std::find(args.begin(), args.end(), flag) != args.end();
   };
-  // The copy source and the job log go to a scratch tmpfs, not to the machine's disk.
+  bool quick = given("--quick");
+  bool verbose = given("--verbose");
+  bool all = !given("--small") && !given("--ext4") && !given("--ntfs");
+  int rounds = quick ? 1 : kRounds;
+  // The copy source, the job log and the peers' home folders go to a scratch tmpfs, never to
+  // the machine's disk.
   ScratchVolume data(ScratchVolume::Kind::kTmpfs, 256ull << 20);
   if (!data.Ready()) {
     std::fprintf(stderr, "%s\n", data.SkipReason().c_str());
     return 1;
   }
   ::setenv("XDG_DATA_HOME", data.MountPoint().c_str(), 1);
-  if (wanted("--small")) {
-    std::printf("Small-file pass and deletion, ext4 1 GiB (20,001 files):\n");
-    SmallFileBench(data.MountPoint());
-  }
-  if (wanted("--fill")) {
-    std::printf("Fill, ext4 2 GiB:\n");
-    FillBench(2ull << 30, data.MountPoint(), cleaner);
+  fs::create_directories(data.MountPoint() + "/home");
+  if (all || given("--small")) SmallFileBench(data.MountPoint(), rounds);
+  if (all || given("--ext4")) {
+    SideBySide("Fill, ext4 2 GiB, direct I/O:", ScratchVolume::Kind::kExt4, 2 * kGiB,
+               data.MountPoint(), cleaner, rounds, verbose);
     if (!quick) {
-      std::printf("Fill, ext4 8 GiB:\n");
-      FillBench(8ull << 30, data.MountPoint(), cleaner);
+      SideBySide("Fill, ext4 8 GiB, direct I/O:", ScratchVolume::Kind::kExt4, 8 * kGiB,
+                 data.MountPoint(), cleaner, rounds, verbose);
     }
   }
-  if (wanted("--ntfs")) {
-    std::printf("Fill, NTFS (ntfs-3g) 2 GiB:\n");
-    NtfsBench(data.MountPoint());
+  if (all || given("--ntfs")) {
+    SideBySide("Fill, NTFS (ntfs-3g) 2 GiB, direct I/O:", ScratchVolume::Kind::kNtfs, 2 * kGiB,
+               data.MountPoint(), cleaner, rounds, verbose);
   }
   return 0;
 }

@@ -7,11 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -63,6 +65,29 @@ bool Exited(pid_t pid, std::chrono::milliseconds patience) {
   }
 }
 
+bool MakeSparse(const std::string& path, uint64_t size) {
+  std::error_code ec;
+  { std::ofstream create(path); }
+  fs::resize_file(path, size, ec);
+  return !ec;
+}
+
+// Every block of the image written once, so that the host has them all before the first run.
+bool WriteZeros(const std::string& path, uint64_t size) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  std::vector<char> zeros(size_t{4} << 20);
+  bool ok = true;
+  for (uint64_t left = size; ok && left > 0;) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, zeros.size()));
+    ssize_t written = ::write(fd, zeros.data(), n);
+    ok = written > 0;
+    if (ok) left -= static_cast<uint64_t>(written);
+  }
+  ok = ::fsync(fd) == 0 && ok;
+  return ::close(fd) == 0 && ok;
+}
+
 }  // namespace
 
 int ScratchVolume::Run(const std::vector<std::string>& argv, std::string* output) {
@@ -110,6 +135,8 @@ ScratchVolume::ScratchVolume(Kind kind, uint64_t size_bytes, const Options& opti
 }
 
 bool ScratchVolume::Create(Kind kind, uint64_t size_bytes, const Options& options) {
+  kind_ = kind;
+  options_ = options;
   if (kind == Kind::kTmpfs) {
     mounted_ = Run({"mount", "-t", "tmpfs", "-o", "size=" + std::to_string(size_bytes),
                     "nulldrift-scratch", mount_point_}) == 0;
@@ -121,34 +148,47 @@ bool ScratchVolume::Create(Kind kind, uint64_t size_bytes, const Options& option
     skip_reason_ = "needs " + mkfs + (kind == Kind::kNtfs ? " and ntfs-3g" : "") + " and losetup";
     return false;
   }
-  if (!Format(kind, size_bytes, options)) return false;
+  if (options.like_a_disk ? !WriteZeros(image_, size_bytes) : !MakeSparse(image_, size_bytes)) {
+    return false;
+  }
+  // Past the host's cache, the file system is made through the device, as on a disk.
+  if (!options.like_a_disk && !Format(image_)) return false;
+  std::vector<std::string> attach = {"losetup", "--find", "--show"};
+  if (options.like_a_disk) attach.push_back("--direct-io=on");
+  attach.push_back(image_);
   std::string device;
-  if (Run({"losetup", "--find", "--show", image_}, &device) != 0) return false;
+  if (Run(attach, &device) != 0) return false;
   device_ = Trim(device);
-  if (kind == Kind::kNtfs) return MountNtfs();
-  mounted_ = Run({"mount", "-t", "ext4", device_, mount_point_}) == 0;
-  return mounted_;
+  if (options.like_a_disk && !Format(device_)) return false;
+  return Mount();
 }
 
-bool ScratchVolume::Format(Kind kind, uint64_t size_bytes, const Options& options) {
-  std::error_code ec;
-  { std::ofstream create(image_); }
-  fs::resize_file(image_, size_bytes, ec);
-  if (ec) return false;
+bool ScratchVolume::Format(const std::string& target) {
   std::vector<std::string> format;
-  if (kind == Kind::kExt4) {
+  if (kind_ == Kind::kExt4) {
     format = {"mkfs.ext4", "-q", "-F"};
-    if (options.inodes) format.insert(format.end(), {"-N", std::to_string(options.inodes)});
-    if (options.reserved_percent >= 0) {
-      format.insert(format.end(), {"-m", std::to_string(options.reserved_percent)});
+    if (options_.inodes) format.insert(format.end(), {"-N", std::to_string(options_.inodes)});
+    if (options_.reserved_percent >= 0) {
+      format.insert(format.end(), {"-m", std::to_string(options_.reserved_percent)});
     }
   } else {
     format = {"mkntfs", "-Q", "-F"};
   }
-  if (!options.label.empty()) format.insert(format.end(), {"-L", options.label});
-  format.insert(format.end(), options.mkfs_args.begin(), options.mkfs_args.end());
-  format.push_back(image_);
+  if (!options_.label.empty()) format.insert(format.end(), {"-L", options_.label});
+  format.insert(format.end(), options_.mkfs_args.begin(), options_.mkfs_args.end());
+  format.push_back(target);
   return Run(format) == 0;
+}
+
+bool ScratchVolume::Mount() {
+  if (kind_ == Kind::kNtfs) return MountNtfs();
+  mounted_ = Run({"mount", "-t", "ext4", device_, mount_point_}) == 0;
+  return mounted_;
+}
+
+bool ScratchVolume::Reformat() {
+  if (kind_ == Kind::kTmpfs || device_.empty() || !Unmount()) return false;
+  return Format(device_) && Mount();
 }
 
 // ntfs-3g stays in the foreground as our child, so that we know whom to wait for.

@@ -18,6 +18,9 @@ struct ScratchVolumeOptions {
   std::string label;
   int reserved_percent = -1;           // ext4: the root reserve; -1 for mkfs's 5 %
   std::vector<std::string> mkfs_args;  // anything else for mkfs, e.g. {"-b", "4096"}
+  // As a real disk behaves: the image is written in full once (so that the host's blocks
+  // exist) and the loop device reads and writes it past the host's page cache.
+  bool like_a_disk = false;
 };
 
 class ScratchVolume {
@@ -41,6 +44,8 @@ class ScratchVolume {
   const std::string& Image() const { return image_; }
 
   bool RemountReadOnly();
+  // A fresh file system on the same device, mounted again: nothing of the last run is left.
+  bool Reformat();
   // Takes the volume away under whoever uses it; the destructor then only cleans up.
   bool Unmount();
 
@@ -49,12 +54,15 @@ class ScratchVolume {
 
  private:
   bool Create(Kind kind, uint64_t size_bytes, const Options& options);
-  bool Format(Kind kind, uint64_t size_bytes, const Options& options);
+  bool Format(const std::string& target);
+  bool Mount();
   bool MountNtfs();
   bool WaitForMount() const;
   bool Mounted() const;
   void StopFuse();
 
+  Kind kind_ = Kind::kTmpfs;
+  Options options_;
   std::string skip_reason_;
   std::string folder_;
   std::string image_;

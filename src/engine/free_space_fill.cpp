@@ -21,8 +21,8 @@ namespace {
 constexpr uint64_t kSystemVolumeFloor = 500'000;
 constexpr uint64_t kSourceRecheckEvery = 64;
 // While the filesystem's pool is filled, each append waits for the device; a batch of lines
-// per append keeps those waits few.
-constexpr uint64_t kPoolBatchLines = 20;
+// per append (up to about 8 MB of medium lines) keeps those waits few.
+constexpr uint64_t kPoolBatchLines = 160;
 constexpr uint64_t kCopyMargin = 300'000;
 constexpr uint64_t kCopyMarginFromFine = 200'000;
 constexpr uint64_t kMediumFloor = 100'000;
@@ -151,7 +151,9 @@ class Fill {
     if (!pool_) {
       status = folder_.Append(name, line, false);
     } else {
-      uint64_t room = free_ > kMediumFloor ? (free_ - kMediumFloor) / line.size() : 0;
+      // As many lines as the phase may still write before it hands over to the next one.
+      uint64_t floor = phase == Phase::kMedium ? kMediumFloor : kFineFloor;
+      uint64_t room = free_ > floor ? (free_ - floor) / line.size() : 0;
       uint64_t lines = std::clamp<uint64_t>(room, 1, kPoolBatchLines);
       std::string batch;
       batch.reserve(lines * line.size());

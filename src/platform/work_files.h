@@ -53,7 +53,8 @@ class WorkFolderHandle {
   // not create is replaced only in a leftover of our own, and never written through.
   virtual IoStatus Create(std::string_view name, std::string_view data) = 0;
   // Appends to a file this handle created (creating it when missing); `durable` returns only
-  // once the data is on the device, so that a full volume shows here and not at write-back.
+  // once the data has been written to the device and nothing of it waits in the cache, so that
+  // a full volume shows here and not at write-back.
   virtual IoStatus Append(std::string_view name, std::string_view data, bool durable) = 0;
   // A new file with the bytes of the regular file `source` (outside the folder). Every byte is
   // written as data: no clone, reflink or copy offload that would share the source's blocks.

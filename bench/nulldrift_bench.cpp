@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -341,6 +342,17 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
       double whole = Seconds(trace.Start());
       trace.Stop();
       long peak = out.peak_kb;
+      if (const char* keep = std::getenv("ND_BENCH_TRACES")) {
+        std::string name = std::string(keep) + "/" + std::to_string(size >> 20) + "-" +
+                           std::to_string(round) + "-" + tool.name.substr(0, tool.name.find(' ')) +
+                           ".txt";
+        if (FILE* f = std::fopen(name.c_str(), "w")) {
+          for (const auto& [t, free] : trace.Samples()) {
+            std::fprintf(f, "%.3f %llu\n", t, static_cast<unsigned long long>(free));
+          }
+          std::fclose(f);
+        }
+      }
       out = Measure(trace.Samples(), whole);
       out.status = status;
       out.peak_kb = peak;

@@ -115,6 +115,42 @@ struct Volume {
   std::string victim = root / "victim.txt";
 };
 
+// The filler's write paths (one buffer kept per pattern, whole blocks past the cache, the
+// cached fall-back for the rest) must put exactly the bytes asked for into each file.
+TEST(WorkFolderHandle, WritesExactlyTheFillerAskedForOnEveryWritePath) {
+  Volume volume;
+  auto folder = volume.Open();
+  ASSERT_NE(folder, nullptr);
+  auto repeated = [](std::string_view pattern, size_t size) {
+    std::string text;
+    while (text.size() < size) text.append(pattern.substr(0, size - text.size()));
+    return text;
+  };
+  std::string line(1000, 'Q');
+  line += "\r\n";
+  std::string other(1000, 'R');
+  other += "\r\n";
+  // Sizes on and off the block and pattern boundaries; the second pattern must not be
+  // written from the first one's buffer.
+  const std::pair<std::string, size_t> copies[] = {
+      {line, 2'052'096 + 5000}, {line, 7}, {other, 50'100}, {line, 4096}};
+  for (size_t i = 0; i < std::size(copies); ++i) {
+    const auto& [pattern, size] = copies[i];
+    std::string name = "000-ws" + std::to_string(i);
+    ASSERT_EQ(folder->WriteRepeated(name, pattern, size), IoStatus::kOk);
+    EXPECT_EQ(ReadFile(volume.work + "/" + name), repeated(pattern, size)) << name;
+  }
+  // Durable appends: whole blocks to a file on a block boundary, then a short piece, then whole
+  // blocks again to a file that no longer ends on a boundary.
+  std::string expected;
+  for (auto [fill, size] : {std::pair{'a', 4096}, {'b', 8192}, {'c', 100}, {'d', 4096}}) {
+    std::string piece(static_cast<size_t>(size), fill);
+    ASSERT_EQ(folder->Append("fw2", piece, true), IoStatus::kOk);
+    expected += piece;
+  }
+  EXPECT_EQ(ReadFile(volume.work + "/fw2"), expected);
+}
+
 TEST(WorkFolderHandle, IsCreatedPrivateAndTakenOnlyOnce) {
   Volume volume;
   auto folder = volume.Open();

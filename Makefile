@@ -43,8 +43,10 @@ deb: build
 demo: build
 	scripts/demo.sh
 
-# As root: fill and small-file throughput against dd and a plain C loop on scratch volumes.
+# As root: the fill side by side with dd and the usual free-space wipers, and the small-file
+# pass against a plain C loop, on scratch volumes that behave like a disk.
 bench: build
+	scripts/install-bench-tools
 	$(BUILD)/nulldrift_bench
 
 # As root: the window test under Xvfb, keeping its screenshots for the README.

@@ -203,7 +203,7 @@ class EngineRig {
     int status = 1;
   };
 
-  Phases WayTwo() {
+  Phases WayTwo(bool small_files = true) {
     Phases phases;
     auto job = Job();
     auto step = [&](nd::engine::SubStep sub, auto&& body) {
@@ -214,7 +214,9 @@ class EngineRig {
       if (status != 1) phases.status = status;
       return Seconds(start);
     };
-    phases.small = step(nd::engine::SubStep::kSmallFiles, nd::engine::SmallFilePass);
+    if (small_files) {
+      phases.small = step(nd::engine::SubStep::kSmallFiles, nd::engine::SmallFilePass);
+    }
     phases.source = step(nd::engine::SubStep::kCopySource, nd::engine::BuildCopySource);
     phases.fill = step(nd::engine::SubStep::kFill, nd::engine::FillFreeSpace);
     phases.deletion = step(nd::engine::SubStep::kDeletion, nd::engine::ClearWorkFolder);
@@ -286,19 +288,21 @@ std::vector<Tool> Tools(const std::string& data, const std::string& cleaner, boo
   tools.push_back({"bleachbit --wipe-free-space", "bleachbit",
                    spawn({"bleachbit", "--wipe-free-space", "{}"})});
   tools.push_back({"nulldrift-clean --way 2", cleaner, spawn({cleaner, "--way", "2", "{}"})});
-  tools.push_back(
-      {"way 2 without the fixed waits", "", [data, verbose](const std::string& mount, Outcome&) {
-         EngineRig rig(mount, data);
-         if (!rig.Ready()) return -1;
-         EngineRig::Phases p = rig.WayTwo();
-         if (verbose) {
-           std::printf(
-               "      small files %.2f s, copy source %.2f s, fill %.2f s, "
-               "deletion %.2f s\n",
-               p.small, p.source, p.fill, p.deletion);
-         }
-         return p.status;
-       }});
+  auto engine = [data, verbose](bool small_files) {
+    return [data, verbose, small_files](const std::string& mount, Outcome&) {
+      EngineRig rig(mount, data);
+      if (!rig.Ready()) return -1;
+      EngineRig::Phases p = rig.WayTwo(small_files);
+      if (verbose) {
+        std::printf("      small files %.2f s, copy source %.2f s, fill %.2f s, deletion %.2f s\n",
+                    p.small, p.source, p.fill, p.deletion);
+      }
+      return p.status;
+    };
+  };
+  tools.push_back({"way 2 without the fixed waits", "", engine(true)});
+  // The fill on its own, on a volume as the other tools find it.
+  tools.push_back({"copy source and fill alone", "", engine(false)});
   return tools;
 }
 
@@ -392,6 +396,9 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
                 ref_steady > 0 ? steady / ref_steady : 0, full > 0 ? ref_full / full : 0,
                 Median(left) / 1e6);
   }
+  std::vector<double> peaks;
+  for (const Outcome& o : runs["nulldrift-clean --way 2"]) peaks.push_back(o.peak_kb / 1024.0);
+  if (!peaks.empty()) std::printf("  nulldrift-clean peak memory: %.0f MB\n", Median(peaks));
 }
 
 // The small-file pass against a plain C loop creating the same names, and the deletion

@@ -217,6 +217,25 @@ IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
   return WriteAll(out, data, size);
 }
 
+// FUSE takes direct writes of any size at any offset, each in large requests, where cached
+// writes go through to the file system a page at a time.
+IoStatus WriteAllOnFuse(int fd, const char* data, size_t size) {
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_DIRECT) == 0) {
+    while (size > 0) {
+      ssize_t n = ::write(fd, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EINVAL) break;  // no direct writes here after all: go on cached
+      if (n < 0) return StatusOf(errno);
+      if (n == 0) return IoStatus::kNoSpace;
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+    if (size == 0) return IoStatus::kOk;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_DIRECT);
+  }
+  return WriteAll(fd, data, size);
+}
+
 // A durable append of whole blocks to a file that ends on a block boundary, written past the
 // page cache: the blocks are taken and written before it returns, without the wait for the
 // journal that a synchronous cached write makes. False, with nothing written, where it does
@@ -320,7 +339,8 @@ class LinuxWorkFolder final : public WorkFolderHandle {
     int fd = fresh ? CreateExclusive(name, status) : OpenOwn(name, 0);
     if (fd < 0) return status == IoStatus::kOk ? IoStatus::kFailed : status;
     if (durable && AppendDirect(fd, data, status)) return CloseChecked(fd, status);
-    status = WriteAll(fd, data.data(), data.size());
+    status = OnFuse(fd) ? WriteAllOnFuse(fd, data.data(), data.size())
+                        : WriteAll(fd, data.data(), data.size());
     if (status == IoStatus::kOk && durable && ::fdatasync(fd) != 0) status = StatusOf(errno);
     return CloseChecked(fd, status);
   }

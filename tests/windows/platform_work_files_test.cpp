@@ -55,7 +55,7 @@ TEST(WorkFolder, CreatesAppendsPadsCutsAndRemovesThroughTheHandle) {
   EXPECT_FALSE(PathExists(scratch / "escape"));
 
   std::vector<std::string> names;
-  ASSERT_TRUE(folder->List(names));
+  ASSERT_TRUE(folder->ListWorkFiles(names));
   EXPECT_EQ(Sorted(names), (std::vector<std::string>{"000-ws1", "000-ws2", "fw1", "test.txt"}));
   EXPECT_TRUE(folder->Flush());
   folder->DisableCompression();
@@ -166,7 +166,7 @@ TEST(WorkFolder, LinksAreNeverFollowedIntoForeignFolders) {
   auto folder = OpenWorkFolder(with_links, why);
   ASSERT_TRUE(folder);
   std::vector<std::string> names;
-  ASSERT_TRUE(folder->List(names));
+  ASSERT_TRUE(folder->ListWorkFiles(names));
   for (const std::string& name : names) EXPECT_FALSE(folder->Delete(name)) << name;
   folder->RemoveAll();
   EXPECT_FALSE(RemoveTree(with_links));

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "platform/windows/private_security.h"
 #include "platform/windows/volumes_windows.h"
 #include "platform/windows/win_text.h"
@@ -435,7 +435,7 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     return Finish(std::move(file), ok ? IoStatus::kOk : IoStatus::kFailed);
   }
 
-  bool List(std::vector<std::string>& names) override {
+  bool ListWorkFiles(std::vector<std::string>& names) override {
     names.clear();
     if (!folder_) return false;
     std::vector<std::pair<std::wstring, DWORD>> entries;

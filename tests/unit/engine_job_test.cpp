@@ -15,7 +15,7 @@ namespace {
 using test::JobRig;
 
 constexpr uint64_t kMB = 1'000'000;
-const std::string kWork = "/fake/D/NDRF_temp";
+const std::string kWork = test::kFakeWork;
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;

@@ -195,7 +195,11 @@ class OnlineUpdateTest : public ::testing::Test {
   static std::string DaysBack(int days_back, const char* time_of_day = "12:00:00") {
     std::time_t seconds = system_clock::to_time_t(Local(2026, 5, 20 - days_back, 12, 0));
     std::tm parts{};
+#ifdef _WIN32
+    ::localtime_s(&parts, &seconds);
+#else
     ::localtime_r(&seconds, &parts);
+#endif
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %s", parts.tm_year + 1900, parts.tm_mon + 1,
                   parts.tm_mday, time_of_day);

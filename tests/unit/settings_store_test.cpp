@@ -1,8 +1,11 @@
 #include "system/settings_store.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -114,6 +117,8 @@ TEST_F(SettingsStoreTest, UnreadableStoreReadsEmptyAndNeverCrashes) {
   EXPECT_TRUE(std::filesystem::is_directory(store.FileOf(kAppNdrf)));
 }
 
+// Modes of files, fork and waitpid: POSIX only.
+#ifndef _WIN32
 TEST_F(SettingsStoreTest, UnreadableFileForAnOrdinaryUser) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
   ASSERT_TRUE(Save(store, settings::kLanguage, "German"));
@@ -184,6 +189,8 @@ TEST_F(SettingsStoreTest, ConcurrentSavesFromSeveralProcessesLoseNoKey) {
     }
   }
 }
+
+#endif  // _WIN32
 
 TEST(SettingsStoreLocation, FollowsTheUsersConfigurationFolder) {
   ScratchFolder scratch;

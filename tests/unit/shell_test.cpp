@@ -161,10 +161,10 @@ TEST(Closing, OutsideAJobTheWindowHidesAndSweepsLeftovers) {
   w.DiskImage[0].UserClick();
   w.Command1.UserClick();
   // A folder left by an interrupted run appears while the wizard is open.
-  rig.volume.MakeFolder("/fake/D/NDRF_temp");
+  rig.volume.MakeFolder(test::kFakeWork);
   EXPECT_TRUE(w.Close(ui::CloseReason::kUserClose));
   EXPECT_FALSE(w.Visible());
-  EXPECT_FALSE(rig.volume.FolderExists("/fake/D/NDRF_temp"));
+  EXPECT_FALSE(rig.volume.FolderExists(test::kFakeWork));
   EXPECT_EQ(rig.host.MsgBoxes().size(), 2u);  // the sweep's before and after
 }
 

@@ -72,8 +72,6 @@ void RemoveOld(const std::wstring& path) {
   ::DeleteFileW(path.c_str());
 }
 
-std::string Crlf(const std::string& line) { return line + "\r\n"; }
-
 }  // namespace
 
 std::string ShellLinkSuffix() { return kLinkSuffix; }
@@ -147,13 +145,11 @@ bool MakeMenuFolder(const std::string& folder) {
   return ::CreateDirectoryW(wide.c_str(), nullptr) != FALSE || IsDirectory(trimmed);
 }
 
-// The Internet shortcut itself, which the Start menu shows: no icon of its own.
-bool WriteMenuWebLink(const std::string& folder, const std::string& name,
-                      const std::string& address) {
-  if (folder.empty()) return false;
-  return ReplaceMenuFile(
-      JoinPath(folder, name + ".url"),
-      Crlf("[InternetShortcut]") + Crlf("URL=" + address) + Crlf("IconIndex=") + Crlf("IconFile="));
+// The Start menu reads the Internet shortcut (.url) that the shortcut set writes beside; it
+// needs nothing else.
+bool WriteMenuWebLink(const std::string& folder, const std::string& /*name*/,
+                      const std::string& /*address*/) {
+  return !folder.empty();
 }
 
 std::string UninstallEntryPlace(const UninstallEntry& entry) {

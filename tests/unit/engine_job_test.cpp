@@ -472,7 +472,7 @@ TEST(WorkFolder, LeftoversAreAnnouncedThenRemoved) {
   EXPECT_EQ(rig.host.MsgBoxes().size(), 2u);
   // The system volume's work folder lies beside the data folder, not in a volume root.
   EXPECT_EQ(WorkFolderPath(rig.context.env, rig.volume, "c"),
-            rig.context.env.app_data_folder + "/NDRF_temp");
+            platform::JoinPath(rig.context.env.app_data_folder, "NDRF_temp"));
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ TEST(ProbeTest, TheShellsFoldersAndTheWindowsFoldersDrive) {
 
 TEST(ExistenceTests, FilesAndFoldersAreTellApartAndNothingThrows) {
   ScratchFolder scratch;
-  const std::string file = scratch / "ein Ordner/Datei ü.txt";
+  const std::string file = platform::JoinPath(scratch / "ein Ordner", "Datei ü.txt");
   WriteFile(file, "x");
   EXPECT_TRUE(FileExists(file));
   EXPECT_FALSE(FolderExists(file));

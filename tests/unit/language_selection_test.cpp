@@ -78,6 +78,18 @@ TEST_F(InitLanguageTest, MissingLanguagesFolderEndsTheProgram) {
   EXPECT_EQ(host.ExitCode(), 1);
 }
 
+#ifdef _WIN32
+// Windows finds a file whatever the case of its name: the stored language is its file's.
+TEST_F(InitLanguageTest, StoredLanguageFindsItsFileWhateverTheCase) {
+  Install("English.ini");
+  Install("Russian.ini");
+  Save(context.settings, settings::kLanguage, "russian");
+  EXPECT_TRUE(InitLanguage(context, host));
+  EXPECT_TRUE(host.MsgBoxes().empty());
+  EXPECT_EQ(Stored(), "russian");
+}
+#else
+// File names are case-sensitive here: "russian" is not "Russian.ini".
 TEST_F(InitLanguageTest, StoredLanguageWithoutFileFallsBackToEnglishForNextStart) {
   Install("English.ini");
   Install("Russian.ini");
@@ -88,6 +100,8 @@ TEST_F(InitLanguageTest, StoredLanguageWithoutFileFallsBackToEnglishForNextStart
   EXPECT_EQ(host.ExitCode(), 1);
   EXPECT_EQ(Stored(), "English");
 }
+
+#endif  // _WIN32
 
 #ifndef _WIN32
 TEST_F(InitLanguageTest, FirstStartSavesTheCountrysLanguageAndItsCharset) {

@@ -2,6 +2,7 @@
 // power-off on the fake clock, and the closing check during and after a job.
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "shell/end_of_job.h"
 #include "wizard/disk_list.h"
 #include "wizard_test_support.h"
@@ -57,7 +58,7 @@ TEST(EndOfJob, SoundPlaysTwentyFiveTimesOrOnceAfterAStop) {
   Start& w = rig.Open();
   RunJobToTheReport(rig);
   EXPECT_EQ(rig.sounds.size(), 1u);
-  EXPECT_EQ(rig.sounds[0], rig.context.env.program_folder + "/sound.wav");
+  EXPECT_EQ(rig.sounds[0], platform::JoinPath(rig.context.env.program_folder, "sound.wav"));
   rig.host.AdvanceTime(120'000);
   EXPECT_EQ(rig.sounds.size(), 25u);
   EXPECT_FALSE(w.PlayWAV.Enabled());

@@ -1,7 +1,9 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <system_error>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -59,6 +61,70 @@ ScopedEnv::ScopedEnv(const char* name, const char* value)
 ScopedEnv::~ScopedEnv() { SetEnv(name_, old_); }
 
 #ifdef _WIN32
+// Wine's ntdll exports its version; Windows' does not.
+bool UnderWine() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+namespace {
+
+constexpr const char* kUrlSchemes[] = {"http", "https"};
+
+std::string CommandKey(const char* scheme) {
+  return std::string(scheme) + "\\shell\\open\\command";
+}
+
+// The commands that were there before, put back by RemoveUrlOpenCommand.
+std::vector<std::optional<std::string>>& SavedCommands() {
+  static std::vector<std::optional<std::string>> saved;
+  return saved;
+}
+
+std::optional<std::string> ReadCommand(const char* scheme) {
+  char buffer[4096];
+  DWORD size = sizeof buffer;
+  if (::RegGetValueA(HKEY_CLASSES_ROOT, CommandKey(scheme).c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                     buffer, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::string(buffer);
+}
+
+void WriteCommand(const char* scheme, const std::optional<std::string>& command) {
+  HKEY opened = nullptr;
+  if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, CommandKey(scheme).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  if (command) {
+    ::RegSetValueExA(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command->c_str()),
+                     static_cast<DWORD>(command->size() + 1));
+  } else {
+    ::RegDeleteValueA(opened, nullptr);
+  }
+  ::RegCloseKey(opened);
+}
+
+}  // namespace
+
+// The classes root, which the shell reads (Wine's holds no per-user classes); what was there
+// before comes back afterwards.
+void SetUrlOpenCommand(const std::string& command) {
+  SavedCommands().clear();
+  for (const char* scheme : kUrlSchemes) {
+    SavedCommands().push_back(ReadCommand(scheme));
+    WriteCommand(scheme, command);
+  }
+}
+
+void RemoveUrlOpenCommand() {
+  for (size_t i = 0; i < SavedCommands().size() && i < std::size(kUrlSchemes); ++i) {
+    WriteCommand(kUrlSchemes[i], SavedCommands()[i]);
+  }
+  SavedCommands().clear();
+}
+
 // The environment as the platform layer reads it, through the W functions, in UTF-8 here.
 std::optional<std::string> GetEnv(const std::string& name) {
   const wchar_t* value = ::_wgetenv(platform::win::Widen(name).c_str());
@@ -75,6 +141,8 @@ void SetEnv(const std::string& name, const std::optional<std::string>& value) {
   if (value && value->empty()) ::SetEnvironmentVariableW(wide_name.c_str(), L"");
 }
 #else
+bool UnderWine() { return false; }
+
 std::optional<std::string> GetEnv(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   return value ? std::optional<std::string>(value) : std::nullopt;

@@ -48,6 +48,16 @@ void SetEnv(const std::string& name, const std::optional<std::string>& value);
 // The environment value, nullopt when unset.
 std::optional<std::string> GetEnv(const std::string& name);
 
+// True when the tests run under Wine rather than on Windows itself (never elsewhere).
+bool UnderWine();
+
+#ifdef _WIN32
+// Makes `command` the user's program for opening http and https addresses ("%1" stands for the
+// address), or removes that choice again.
+void SetUrlOpenCommand(const std::string& command);
+void RemoveUrlOpenCommand();
+#endif
+
 // The program's paths are UTF-8 texts; a plain std::string would be read in the ANSI code page
 // on Windows.
 inline std::filesystem::path Utf8Path(const std::string& path) {

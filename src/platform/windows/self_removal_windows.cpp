@@ -90,10 +90,13 @@ std::string RemovalScript(const RemovalPlan& plan) {
   s += DeleteLine(plan.desktop_launcher);
   s += RemoveFolderLine(plan.shortcut_folder);
   s += RemoveFolderLine(plan.install_folder);
-  // Last: the folder that holds this very script; cmd has read the line before it goes.
+  // Last: the folder that holds this very script. cmd keeps the script open while it runs, so
+  // a second cmd removes the folder a moment after this one has ended.
   if (!plan.script_folder.empty()) {
     s += Line("cd /D %TEMP%");
-    s += Line("rmdir /S /Q " + Quoted(plan.script_folder) + " & exit /b 0");
+    s += Line("start \"\" /b cmd /d /c \"ping -n 3 127.0.0.1 >nul & rmdir /S /Q " +
+              Quoted(plan.script_folder) + "\"");
+    s += Line("exit /b 0");
   }
   return s;
 }

@@ -41,3 +41,10 @@ add_test(NAME windows.unit
          COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/run-platform-tests $<TARGET_FILE:unit_tests>
                  ${CMAKE_BINARY_DIR})
 set_tests_properties(windows.unit PROPERTIES LABELS "unit;windows" TIMEOUT 600)
+
+# nulldrift-clean.exe on loop-mounted ext4 and NTFS volumes mapped as a Wine drive (as root;
+# skipped otherwise).
+add_test(NAME windows.clean
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/run-clean-test ${CMAKE_BINARY_DIR})
+set_tests_properties(windows.clean PROPERTIES LABELS "integration;windows" SKIP_RETURN_CODE 77
+                                              RUN_SERIAL TRUE TIMEOUT 900)

@@ -66,6 +66,21 @@ TEST(WorkFolder, CreatesAppendsPadsCutsAndRemovesThroughTheHandle) {
   EXPECT_FALSE(PathExists(path));
 }
 
+// The empty files that take the file table's last records have long names with "$$$".
+TEST(WorkFolder, EmptyFilesWithLongDollarNamesAreDeleted) {
+  test::ScratchFolder scratch;
+  FolderRefusal why = FolderRefusal::kNone;
+  auto folder = OpenWorkFolder(scratch / "NDRF_temp", why);
+  ASSERT_TRUE(folder);
+  const std::string name = "bo7-" + std::string(100, '5') + ".$$$";
+  ASSERT_EQ(folder->Create(name, ""), IoStatus::kOk);
+  std::vector<std::string> names;
+  ASSERT_TRUE(folder->ListWorkFiles(names));
+  EXPECT_EQ(names, std::vector<std::string>{name});
+  EXPECT_TRUE(folder->Delete(name));
+  EXPECT_TRUE(folder->RemoveIfEmpty());
+}
+
 TEST(WorkFolder, APlantedFileIsNeitherReplacedNorWrittenInAFreshFolder) {
   test::ScratchFolder scratch;
   const std::string path = scratch / "NDRF_temp";

@@ -365,7 +365,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     IoStatus status = IoStatus::kOk;
     Handle file = CreateExclusive(name, status);
     if (!file) return status;
-    return Finish(std::move(file), WriteAll(file.get(), data.data(), data.size()));
+    const IoStatus written = WriteAll(file.get(), data.data(), data.size());
+    return Finish(std::move(file), written);
   }
 
   // Every file is flushed before it is closed (see Finish), so `durable` asks nothing more.
@@ -374,7 +375,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     bool fresh = !created_.contains(name);
     Handle file = fresh ? CreateExclusive(name, status) : OpenOwn(name, FILE_APPEND_DATA);
     if (!file) return status == IoStatus::kOk ? IoStatus::kFailed : status;
-    return Finish(std::move(file), WriteAll(file.get(), data.data(), data.size()));
+    const IoStatus written = WriteAll(file.get(), data.data(), data.size());
+    return Finish(std::move(file), written);
   }
 
   IoStatus Copy(const std::string& source, std::string_view name) override {
@@ -405,7 +407,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     IoStatus status = IoStatus::kOk;
     Handle out = CreateExclusive(name, status);
     if (!out) return status;
-    return Finish(std::move(out), FillWithPattern(out.get(), pattern, size));
+    const IoStatus written = FillWithPattern(out.get(), pattern, size);
+    return Finish(std::move(out), written);
   }
 
   IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view filler) override {
@@ -420,7 +423,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     std::string pad;
     pad.reserve(missing);
     while (pad.size() < missing) pad.append(filler.substr(0, missing - pad.size()));
-    return Finish(std::move(file), WriteAll(file.get(), pad.data(), pad.size()));
+    const IoStatus written = WriteAll(file.get(), pad.data(), pad.size());
+    return Finish(std::move(file), written);
   }
 
   IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
@@ -551,6 +555,9 @@ class WindowsWorkFolder final : public WorkFolderHandle {
 
   // Flushes the file to the device before it is closed: deleted before write-back, what it
   // held would never overwrite anything, and a volume flush needs rights the user may lack.
+  // Callers write first and hand the handle over after: the order in which a call's arguments
+  // are evaluated is unspecified, and a handle moved into the parameter first would leave the
+  // write a null handle.
   IoStatus Finish(Handle file, IoStatus status) {
     if (!::FlushFileBuffers(file.get())) {
       DWORD error = ::GetLastError();

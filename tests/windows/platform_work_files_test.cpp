@@ -66,18 +66,24 @@ TEST(WorkFolder, CreatesAppendsPadsCutsAndRemovesThroughTheHandle) {
   EXPECT_FALSE(PathExists(path));
 }
 
-// The empty files that take the file table's last records have long names with "$$$".
-TEST(WorkFolder, EmptyFilesWithLongDollarNamesAreDeleted) {
+// The empty files that take the file table's last records have long names with "$$$"; a job
+// lists and deletes some thousands of them.
+TEST(WorkFolder, ThousandsOfEmptyFilesWithLongDollarNamesAreListedAndDeleted) {
   test::ScratchFolder scratch;
   FolderRefusal why = FolderRefusal::kNone;
   auto folder = OpenWorkFolder(scratch / "NDRF_temp", why);
   ASSERT_TRUE(folder);
-  const std::string name = "bo7-" + std::string(100, '5') + ".$$$";
-  ASSERT_EQ(folder->Create(name, ""), IoStatus::kOk);
+  constexpr int kFiles = 1000;
+  for (int i = 0; i < kFiles; ++i) {
+    ASSERT_EQ(folder->Create("bo" + std::to_string(i) + "-" + std::string(100, '5') + ".$$$", ""),
+              IoStatus::kOk);
+  }
+  // Listed twice, as a job does (once to give some back, once to delete them all).
   std::vector<std::string> names;
   ASSERT_TRUE(folder->ListWorkFiles(names));
-  EXPECT_EQ(names, std::vector<std::string>{name});
-  EXPECT_TRUE(folder->Delete(name));
+  ASSERT_TRUE(folder->ListWorkFiles(names));
+  EXPECT_EQ(names.size(), static_cast<size_t>(kFiles));
+  for (const std::string& name : names) ASSERT_TRUE(folder->Delete(name)) << name;
   EXPECT_TRUE(folder->RemoveIfEmpty());
 }
 

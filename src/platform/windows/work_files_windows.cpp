@@ -442,8 +442,18 @@ class WindowsWorkFolder final : public WorkFolderHandle {
   bool ListWorkFiles(std::vector<std::string>& names) override {
     names.clear();
     if (!folder_) return false;
+    // Every listing reads through a handle of its own (the folder itself, opened relative to
+    // our handle): Wine does not start a second listing on a handle from the top again, even
+    // when asked to, and a job lists its folder more than once.
+    HANDLE fresh = nullptr;
+    if (OpenRelative(folder_.get(), L"", FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                     FILE_DIRECTORY_FILE, fresh) < 0) {
+      return false;
+    }
+    Handle listing(fresh);
     std::vector<std::pair<std::wstring, DWORD>> entries;
-    if (!ListEntries(folder_.get(), entries)) return false;
+    if (!ListEntries(listing.get(), entries)) return false;
     // A junction carries the folder attribute but is a link: it is listed, and deleted as one.
     for (const auto& [name, attributes] : entries) {
       if (!IsRealFolder(attributes)) names.push_back(win::Narrow(name));

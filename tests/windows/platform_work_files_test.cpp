@@ -78,11 +78,14 @@ TEST(WorkFolder, ThousandsOfEmptyFilesWithLongDollarNamesAreListedAndDeleted) {
     ASSERT_EQ(folder->Create("bo" + std::to_string(i) + "-" + std::string(100, '5') + ".$$$", ""),
               IoStatus::kOk);
   }
-  // Listed twice, as a job does (once to give some back, once to delete them all).
+  // Listed twice, as a job does: some are given back after the first listing, the rest are
+  // deleted after the second.
   std::vector<std::string> names;
   ASSERT_TRUE(folder->ListWorkFiles(names));
+  ASSERT_EQ(names.size(), static_cast<size_t>(kFiles));
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(folder->Delete(names[i])) << names[i];
   ASSERT_TRUE(folder->ListWorkFiles(names));
-  EXPECT_EQ(names.size(), static_cast<size_t>(kFiles));
+  EXPECT_EQ(names.size(), static_cast<size_t>(kFiles - 10));
   for (const std::string& name : names) ASSERT_TRUE(folder->Delete(name)) << name;
   EXPECT_TRUE(folder->RemoveIfEmpty());
 }

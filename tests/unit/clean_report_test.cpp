@@ -177,7 +177,7 @@ TEST(MeteredVolume, CountsWhatGoesIntoWorkFoldersWithThePaddingOfKnownFiles) {
   MeteredVolumeAccess metered(fake);
   metered.StartMeter();
   engine::FolderRefusal why;
-  auto folder = metered.OpenWorkFolder("/fake/D/NDRF_temp", why);
+  auto folder = metered.OpenWorkFolder(test::kFakeWork, why);
   ASSERT_TRUE(folder);
   EXPECT_EQ(folder->Create("small", "12345"), engine::IoStatus::kOk);
   EXPECT_EQ(metered.Metered(), 5u);

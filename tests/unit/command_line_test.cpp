@@ -7,6 +7,8 @@
 #include <string>
 
 #include "fake_browser.h"
+#include "platform/paths.h"
+#include "platform/shell_links.h"
 #include "wizard/navigation.h"
 #include "wizard_test_support.h"
 
@@ -75,10 +77,14 @@ TEST(CommandLine, InstallTellsTheServerInstallThenReinstallAndStampsTheMonth) {
   // The scripted clock stands in January 2027.
   EXPECT_EQ(rig.Stored(settings::kReloadMonth), "1");
   EXPECT_EQ(rig.Stored(settings::kReloadYear), "2027");
-  EXPECT_TRUE(FileExists(rig.context.env.common_desktop_folder + "/Nulldrift 3.desktop"));
+  const std::string suffix = platform::ShellLinkSuffix();
+  EXPECT_TRUE(FileExists(rig.context.env.common_desktop_folder + "/Nulldrift 3" + suffix));
   const std::string shortcuts = rig.context.env.common_programs_folder + "/Nulldrift 3";
+  EXPECT_TRUE(FileExists(shortcuts + "/Check for updates" + suffix));
+#ifndef _WIN32
   EXPECT_NE(ReadFile(shortcuts + "/Check for updates.desktop").find(" updates\n"),
             std::string::npos);
+#endif
 
   rig.Restart();
   const std::vector<std::string> opened = browser.Opened(2);
@@ -103,7 +109,7 @@ TEST(CommandLine, VardWithOnlyEnglishSaysSoAndEnds) {
   FakeBrowser browser;
   WizardRig rig;
   const std::string languages = rig.context.env.program_folder + "/Languages";
-  std::filesystem::remove(languages);
+  std::filesystem::remove_all(languages);
   std::filesystem::create_directory(languages);
   std::filesystem::copy_file(rig.context.language.languages_folder + "/English.ini",
                              languages + "/English.ini");
@@ -138,7 +144,8 @@ TEST(WizardLinks, ACopyThatCannotStartIsReportedAndTheWizardStays) {
   w.Label12.UserClick();
   ASSERT_EQ(rig.host.MsgBoxes().size(), 1u);
   EXPECT_EQ(rig.host.MsgBoxes()[0].icon, ui::MsgBoxIcon::kCritical);
-  EXPECT_NE(rig.host.MsgBoxes()[0].text.find("/program/nulldrift"), std::string::npos);
+  EXPECT_NE(rig.host.MsgBoxes()[0].text.find(platform::JoinPath("program", "nulldrift")),
+            std::string::npos);
   EXPECT_FALSE(w.IsClosed());
   EXPECT_FALSE(rig.host.Ended());
 }

@@ -15,7 +15,7 @@ namespace {
 using test::JobRig;
 
 constexpr uint64_t kMB = 1'000'000;
-const std::string kWork = "/fake/D/NDRF_temp";
+const std::string kWork = test::kFakeWork;
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;
@@ -472,7 +472,7 @@ TEST(WorkFolder, LeftoversAreAnnouncedThenRemoved) {
   EXPECT_EQ(rig.host.MsgBoxes().size(), 2u);
   // The system volume's work folder lies beside the data folder, not in a volume root.
   EXPECT_EQ(WorkFolderPath(rig.context.env, rig.volume, "c"),
-            rig.context.env.app_data_folder + "/NDRF_temp");
+            platform::JoinPath(rig.context.env.app_data_folder, "NDRF_temp"));
 }
 
 }  // namespace

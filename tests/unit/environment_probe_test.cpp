@@ -1,10 +1,14 @@
 #include "system/environment_probe.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
+#include "platform/paths.h"
 #include "test_support.h"
 
 namespace nd {
@@ -23,6 +27,8 @@ TEST(VersionTextTest, MinorHasTwoDigits) {
   EXPECT_EQ(DataFolderName(kProgramVersion), "NDRF3");
 }
 
+// The XDG folders and the POSIX temporary folder.
+#ifndef _WIN32
 class ProbeTest : public ::testing::Test {
  protected:
   ScratchFolder scratch;
@@ -74,9 +80,32 @@ TEST_F(ProbeTest, TempFolderIsTheLongFormWithoutFinalSeparator) {
   EXPECT_EQ(TempFolderFrom("/no/such/folder/"), "/no/such/folder");
 }
 
+#else
+// Windows names its folders itself: the shell's folders, the temporary folder of the session
+// and the Windows folder, whose drive is the system drive.
+TEST(ProbeTest, TheShellsFoldersAndTheWindowsFoldersDrive) {
+  Environment env = ProbeEnvironment();
+  ASSERT_FALSE(env.app_data_folder.empty());
+  EXPECT_EQ(env.data_folder, platform::JoinPath(env.app_data_folder, "NDRF3"));
+  EXPECT_TRUE(std::filesystem::is_directory(env.data_folder));
+  ASSERT_GE(env.windows_folder.size(), 3u);
+  EXPECT_EQ(env.windows_folder.substr(1, 2), ":\\");
+  EXPECT_EQ(env.system_drive_letter, env.windows_folder.substr(0, 1));
+  EXPECT_FALSE(env.program_files_folder.empty());
+  EXPECT_FALSE(env.common_programs_folder.empty());
+  EXPECT_FALSE(env.common_desktop_folder.empty());
+  ASSERT_FALSE(env.temp_folder.empty());
+  EXPECT_NE(env.temp_folder.back(), '\\');
+  EXPECT_TRUE(std::filesystem::is_directory(env.temp_folder));
+  EXPECT_GT(env.os_version, 0);
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(env.program_folder, "unit_tests.exe")));
+  EXPECT_EQ(ProbeEnvironment().data_folder, env.data_folder);
+}
+#endif  // _WIN32
+
 TEST(ExistenceTests, FilesAndFoldersAreTellApartAndNothingThrows) {
   ScratchFolder scratch;
-  const std::string file = scratch / "ein Ordner/Datei ü.txt";
+  const std::string file = platform::JoinPath(scratch / "ein Ordner", "Datei ü.txt");
   WriteFile(file, "x");
   EXPECT_TRUE(FileExists(file));
   EXPECT_FALSE(FolderExists(file));
@@ -89,8 +118,15 @@ TEST(ExistenceTests, FilesAndFoldersAreTellApartAndNothingThrows) {
     EXPECT_EQ(ShortPathOf(bad), "");
     EXPECT_EQ(LongPathOf(bad), bad);
   }
+#ifdef _WIN32
+  // The short form, where the volume keeps one, leads back to the long one.
+  const std::string short_form = ShortPathOf(file);
+  ASSERT_FALSE(short_form.empty());
+  EXPECT_EQ(LongPathOf(short_form), file);
+#else
   EXPECT_EQ(ShortPathOf(file), file);
   EXPECT_EQ(LongPathOf(scratch / "ein Ordner/../ein Ordner/Datei ü.txt"), file);
+#endif
 }
 
 }  // namespace

@@ -12,8 +12,14 @@
 #include <vector>
 
 #include "engine/volume_access.h"
+#include "platform/paths.h"
 
 namespace nd::test {
+
+// Where the fake volume D is mounted, and its work folder as the engine names it (joined as
+// this platform joins paths).
+inline const std::string kFakeRoot = "/fake/D";
+inline const std::string kFakeWork = platform::JoinPath(kFakeRoot, "NDRF_temp");
 
 class FakeVolumeAccess final : public engine::VolumeAccess {
  public:
@@ -35,8 +41,8 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
     info_.FileSystem = "NTFS";
     info_.VolumeName = "FAKE";
     info_.SerialNumber = -123456789;
-    info_.RootPath = "/fake/D";
-    folders_.insert({"/fake/D", true});
+    info_.RootPath = kFakeRoot;
+    folders_.insert({kFakeRoot, true});
   }
 
   VolumeInfo& info() { return info_; }
@@ -280,10 +286,11 @@ class FakeVolumeAccess final : public engine::VolumeAccess {
   }
   static bool Below(const std::string& path, const std::string& folder) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
+           (path[folder.size()] == '/' || path[folder.size()] == '\\');
   }
+  // The engine joins with the platform's separator, the fake its own names with '/'.
   static std::string Parent(const std::string& path) {
-    return path.substr(0, path.find_last_of('/'));
+    return path.substr(0, path.find_last_of("/\\"));
   }
 
   uint64_t capacity_;

@@ -1,37 +1,94 @@
 #include "local_http_server.h"
 
+#ifdef _WIN32
+// Winsock's headers come before <windows.h>, which they include.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 namespace nd::test {
 namespace {
 
-int LoopbackSocket(int& port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+using Socket = std::intptr_t;
+
+// The few calls of the socket layer that differ between POSIX and Winsock.
+#ifdef _WIN32
+using socklen_t = int;
+constexpr int kSendFlags = 0;
+
+// Winsock needs starting once per process; it stays up until the process ends.
+bool SocketsReady() {
+  static const bool ready = [] {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return ready;
+}
+
+Socket NewSocket() {
+  if (!SocketsReady()) return -1;
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  return s == INVALID_SOCKET ? -1 : static_cast<Socket>(s);
+}
+SOCKET Native(Socket s) { return static_cast<SOCKET>(s); }
+void CloseSocket(Socket s) { ::closesocket(Native(s)); }
+int PollOne(Socket s, int ms) {
+  WSAPOLLFD fd{Native(s), POLLRDNORM, 0};
+  return ::WSAPoll(&fd, 1, ms);
+}
+Socket AcceptOne(Socket listener) {
+  SOCKET s = ::accept(Native(listener), nullptr, nullptr);
+  return s == INVALID_SOCKET ? -1 : static_cast<Socket>(s);
+}
+#else
+constexpr int kSendFlags = MSG_NOSIGNAL;
+
+Socket NewSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+int Native(Socket s) { return static_cast<int>(s); }
+void CloseSocket(Socket s) { ::close(Native(s)); }
+int PollOne(Socket s, int ms) {
+  pollfd fd{Native(s), POLLIN, 0};
+  return ::poll(&fd, 1, ms);
+}
+Socket AcceptOne(Socket listener) {
+  return ::accept4(Native(listener), nullptr, nullptr, SOCK_CLOEXEC);
+}
+#endif
+
+// How often the waits look for the stop signal.
+constexpr int kSliceMs = 20;
+
+Socket LoopbackSocket(int& port) {
+  Socket fd = NewSocket();
   if (fd < 0) return -1;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
+  if (::bind(Native(fd), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(Native(fd), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    CloseSocket(fd);
     return -1;
   }
   port = ntohs(address.sin_port);
   return fd;
 }
 
-bool SendAll(int fd, const char* data, size_t size) {
+bool SendAll(Socket fd, const char* data, size_t size) {
   while (size > 0) {
-    ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+    const int piece = static_cast<int>(std::min<size_t>(size, 1 << 20));
+    const auto sent = ::send(Native(fd), data, piece, kSendFlags);
     if (sent <= 0) return false;
     data += sent;
     size -= static_cast<size_t>(sent);
@@ -58,18 +115,18 @@ std::string Decode(const std::string& text) {
 
 LocalHttpServer::LocalHttpServer(HttpAnswer answer) : answer_(std::move(answer)) {
   listener_ = LoopbackSocket(port_);
-  if (listener_ < 0 || ::listen(listener_, 8) != 0 || ::pipe(stop_pipe_) != 0) return;
+  if (listener_ < 0 || ::listen(Native(listener_), 8) != 0) return;
   thread_ = std::thread([this] { Serve(); });
 }
 
 LocalHttpServer::~LocalHttpServer() {
-  if (thread_.joinable()) {
-    (void)!::write(stop_pipe_[1], "x", 1);
-    thread_.join();
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
   }
-  for (int fd : {listener_, stop_pipe_[0], stop_pipe_[1]}) {
-    if (fd >= 0) ::close(fd);
-  }
+  stop_signal_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  if (listener_ >= 0) CloseSocket(listener_);
 }
 
 std::string LocalHttpServer::Base() const {
@@ -82,28 +139,40 @@ std::vector<std::string> LocalHttpServer::Targets() const {
 }
 
 bool LocalHttpServer::StopRequested(int ms) const {
-  pollfd stop{stop_pipe_[0], POLLIN, 0};
-  return ::poll(&stop, 1, ms) > 0;
+  std::unique_lock lock(mutex_);
+  if (ms < 0) {
+    stop_signal_.wait(lock, [this] { return stopping_; });
+    return true;
+  }
+  return stop_signal_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+bool LocalHttpServer::Readable(Socket socket, int ms) const {
+  for (int waited = 0; ms < 0 || waited < ms; waited += kSliceMs) {
+    if (StopRequested(0)) return false;
+    const int ready = PollOne(socket, kSliceMs);
+    if (ready < 0) return false;
+    if (ready > 0) return true;
+  }
+  return false;
 }
 
 void LocalHttpServer::Serve() {
   for (;;) {
-    pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN)) return;
-    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (!Readable(listener_, -1)) return;
+    Socket connection = AcceptOne(listener_);
     if (connection < 0) continue;
     Answer(connection);
-    ::close(connection);
+    CloseSocket(connection);
   }
 }
 
-void LocalHttpServer::Answer(int connection) {
+void LocalHttpServer::Answer(Socket connection) {
   std::string request;
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos) {
-    pollfd fds[2] = {{connection, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, 5000) <= 0 || (fds[1].revents & POLLIN)) return;
-    ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    if (!Readable(connection, 5000)) return;
+    const auto got = ::recv(Native(connection), buffer, sizeof buffer, 0);
     if (got <= 0) return;
     request.append(buffer, static_cast<size_t>(got));
   }
@@ -134,7 +203,7 @@ int ClosedPort() {
   // Bound for the whole test run but never listening: no other program can take the port, and
   // connections to it are refused.
   static int port = 0;
-  static const int held = LoopbackSocket(port);
+  static const Socket held = LoopbackSocket(port);
   return held < 0 ? 0 : port;
 }
 

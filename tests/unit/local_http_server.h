@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,15 +36,21 @@ class LocalHttpServer {
   std::vector<std::string> Targets() const;
 
  private:
+  // A socket of the platform's socket layer (a descriptor, or Winsock's SOCKET); -1 for none.
+  using Socket = std::intptr_t;
+
   void Serve();
-  void Answer(int connection);
-  // Waits up to `ms` for the stop signal; true when it came.
+  void Answer(Socket connection);
+  // Waits up to `ms` (forever when negative) for the stop signal; true when it came.
   bool StopRequested(int ms) const;
+  // Waits up to `ms` for `socket` to become readable, returning early on the stop signal.
+  bool Readable(Socket socket, int ms) const;
 
   HttpAnswer answer_;
-  int listener_ = -1;
-  int stop_pipe_[2] = {-1, -1};
+  Socket listener_ = -1;
   int port_ = 0;
+  bool stopping_ = false;  // guarded by mutex_
+  mutable std::condition_variable stop_signal_;
   mutable std::mutex mutex_;
   std::vector<std::string> targets_;
   std::thread thread_;

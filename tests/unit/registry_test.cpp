@@ -105,12 +105,27 @@ TEST(RegistryAccessTest, WriteReadDeleteThroughABackend) {
   EXPECT_EQ(memory.values.size(), 1u);
 }
 
+#ifdef _WIN32
+// The machine's registry really stores the value, and answers as for a missing value once it
+// is deleted.
+TEST(RegistryAccessTest, ThisSystemsRegistryStoresReadsAndDeletes) {
+  RegistryAccess registry;
+  const std::string key = "HKEY_CURRENT_USER\\Software\\Nulldrift\\UnitTest";
+  const std::string value = key + "\\Probe";
+  registry.RegWriteValue(key, "Probe", "1\xc3\xa4", kRegSz);
+  EXPECT_EQ(registry.RegReadValue(value), "1\xc3\xa4");
+  registry.RegDeleteValue(value);
+  EXPECT_EQ(registry.RegReadValue(value), "");
+}
+#else
 TEST(RegistryAccessTest, ThisSystemHasNoRegistryAndAnswersAsForMissingValues) {
   RegistryAccess registry;
   registry.RegWriteValue("HKEY_CURRENT_USER\\Software\\Nulldrift", "Probe", "1", kRegSz);
   EXPECT_EQ(registry.RegReadValue("HKEY_CURRENT_USER\\Software\\Nulldrift\\Probe"), "");
   registry.RegDeleteValue("HKEY_CURRENT_USER\\Software\\Nulldrift\\Probe");
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace nd

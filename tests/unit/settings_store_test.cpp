@@ -1,12 +1,17 @@
 #include "system/settings_store.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
 #include "platform/files.h"
+#include "platform/os_environment.h"
+#include "platform/paths.h"
 #include "system/settings_keys.h"
 #include "test_support.h"
 
@@ -67,8 +72,8 @@ TEST_F(SettingsStoreTest, ApplicationsAreSeparateFiles) {
   ASSERT_TRUE(store.Save(kAppNdrf, "NDRF", "Reload-Month", "3"));
   EXPECT_EQ(Get(store, settings::kReloadMonth), "12");
   EXPECT_EQ(store.Get(kAppNdrf, "NDRF", "Reload-Month"), "3");
-  EXPECT_TRUE(std::filesystem::exists(store.folder() + "/KX.ini"));
-  EXPECT_TRUE(std::filesystem::exists(store.folder() + "/NDRF.ini"));
+  EXPECT_TRUE(std::filesystem::exists(test::Utf8Path(store.folder() + "/KX.ini")));
+  EXPECT_TRUE(std::filesystem::exists(test::Utf8Path(store.folder() + "/NDRF.ini")));
 }
 
 TEST_F(SettingsStoreTest, ApplicationNamesThatAreNoPlainFileNamesAreRefused) {
@@ -108,12 +113,14 @@ TEST_F(SettingsStoreTest, DamagedFileIsReadAsFarAsPossibleAndCleanedByTheNextSav
 
 TEST_F(SettingsStoreTest, UnreadableStoreReadsEmptyAndNeverCrashes) {
   // A folder where the file should be cannot be read nor replaced.
-  std::filesystem::create_directories(store.FileOf(kAppNdrf));
+  std::filesystem::create_directories(test::Utf8Path(store.FileOf(kAppNdrf)));
   EXPECT_EQ(Get(store, settings::kLanguage), "");
   EXPECT_FALSE(Save(store, settings::kLanguage, "German"));
-  EXPECT_TRUE(std::filesystem::is_directory(store.FileOf(kAppNdrf)));
+  EXPECT_TRUE(std::filesystem::is_directory(test::Utf8Path(store.FileOf(kAppNdrf))));
 }
 
+// Modes of files, fork and waitpid: POSIX only.
+#ifndef _WIN32
 TEST_F(SettingsStoreTest, UnreadableFileForAnOrdinaryUser) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
   ASSERT_TRUE(Save(store, settings::kLanguage, "German"));
@@ -185,6 +192,15 @@ TEST_F(SettingsStoreTest, ConcurrentSavesFromSeveralProcessesLoseNoKey) {
   }
 }
 
+#endif  // _WIN32
+
+#ifdef _WIN32
+TEST(SettingsStoreLocation, BelowTheUsersApplicationDataFolder) {
+  const std::string app_data = platform::GetSpecialFolder(platform::SpecialFolder::kAppData);
+  ASSERT_FALSE(app_data.empty());
+  EXPECT_EQ(SettingsStore::ForCurrentUser().folder(), platform::JoinPath(app_data, "Nulldrift"));
+}
+#else
 TEST(SettingsStoreLocation, FollowsTheUsersConfigurationFolder) {
   ScratchFolder scratch;
   {
@@ -195,6 +211,7 @@ TEST(SettingsStoreLocation, FollowsTheUsersConfigurationFolder) {
   test::ScopedEnv home("HOME", scratch.path());
   EXPECT_EQ(SettingsStore::ForCurrentUser().folder(), scratch / ".config/Nulldrift");
 }
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace nd

@@ -2,6 +2,7 @@
 // power-off on the fake clock, and the closing check during and after a job.
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "shell/end_of_job.h"
 #include "wizard/disk_list.h"
 #include "wizard_test_support.h"
@@ -57,7 +58,7 @@ TEST(EndOfJob, SoundPlaysTwentyFiveTimesOrOnceAfterAStop) {
   Start& w = rig.Open();
   RunJobToTheReport(rig);
   EXPECT_EQ(rig.sounds.size(), 1u);
-  EXPECT_EQ(rig.sounds[0], rig.context.env.program_folder + "/sound.wav");
+  EXPECT_EQ(rig.sounds[0], platform::JoinPath(rig.context.env.program_folder, "sound.wav"));
   rig.host.AdvanceTime(120'000);
   EXPECT_EQ(rig.sounds.size(), 25u);
   EXPECT_FALSE(w.PlayWAV.Enabled());
@@ -161,10 +162,10 @@ TEST(Closing, OutsideAJobTheWindowHidesAndSweepsLeftovers) {
   w.DiskImage[0].UserClick();
   w.Command1.UserClick();
   // A folder left by an interrupted run appears while the wizard is open.
-  rig.volume.MakeFolder("/fake/D/NDRF_temp");
+  rig.volume.MakeFolder(test::kFakeWork);
   EXPECT_TRUE(w.Close(ui::CloseReason::kUserClose));
   EXPECT_FALSE(w.Visible());
-  EXPECT_FALSE(rig.volume.FolderExists("/fake/D/NDRF_temp"));
+  EXPECT_FALSE(rig.volume.FolderExists(test::kFakeWork));
   EXPECT_EQ(rig.host.MsgBoxes().size(), 2u);  // the sweep's before and after
 }
 

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "engine_test_support.h"
+#include "platform/registry_backend.h"
 #include "platform/shell_links.h"
 
 namespace nd::test {
@@ -33,11 +36,6 @@ struct ShortcutRig {
   Context context;
 };
 
-bool Executable(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
-}
-
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -45,6 +43,81 @@ std::vector<std::string> Entries(const std::string& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+#ifdef _WIN32
+// A file in the shell link format: its header size and the shell link class id.
+bool IsShellLink(const std::string& path) {
+  static const std::string kHeader("\x4c\0\0\0\x01\x14\x02\0\0\0\0\0\xc0\0\0\0\0\0\0\x46", 20);
+  return ReadFile(path).substr(0, kHeader.size()) == kHeader;
+}
+
+TEST(ShortcutSet, WritesTheShellLinksAndTheInternetShortcut) {
+  ShortcutRig rig;
+  shell::CreateShortcutSet(rig.context, "https://example.org/nulldrift?from=menu");
+
+  EXPECT_TRUE(IsShellLink(rig.scratch / "Desktop\\Nulldrift 3.lnk"));
+  EXPECT_TRUE(IsShellLink(rig.Menu("Nulldrift 3.lnk")));
+  EXPECT_TRUE(IsShellLink(rig.Menu("Check for updates.lnk")));
+  EXPECT_EQ(ReadFile(rig.Menu("Our site.url")),
+            "[InternetShortcut]\r\nURL=https://example.org/nulldrift?from=menu\r\n"
+            "IconIndex=\r\nIconFile=\r\n");
+  EXPECT_EQ(Entries(rig.context.env.common_programs_folder + "/Nulldrift 3"),
+            (std::vector<std::string>{"Check for updates.lnk", "Nulldrift 3.lnk", "Our site.url"}));
+}
+
+TEST(ShortcutSet, ReinstallLeavesOnlyTheNewLanguagesNamesAndKeepsSubFolders) {
+  ShortcutRig rig;
+  shell::CreateShortcutSet(rig.context, "https://example.org");
+  WriteFile(rig.Menu("notes.txt"), "the user's");
+  WriteFile(rig.Menu("kept/inner.txt"), "in a sub-folder");
+
+  rig.context.language.current_language = "Other";
+  shell::CreateShortcutSet(rig.context, "https://example.org");
+
+  EXPECT_EQ(Entries(rig.context.env.common_programs_folder + "/Nulldrift 3"),
+            (std::vector<std::string>{"Nulldrift 3.lnk", "Updates.lnk", "Web-site.url", "kept"}));
+  EXPECT_EQ(ReadFile(rig.Menu("kept/inner.txt")), "in a sub-folder");
+}
+
+TEST(ShortcutSet, ArgumentsAreQuotedForTheCommandLine) {
+  using platform::QuoteShellLinkArgument;
+  EXPECT_EQ(QuoteShellLinkArgument("updates"), "updates");
+  EXPECT_EQ(QuoteShellLinkArgument("C:\\Program Files\\x"), "\"C:\\Program Files\\x\"");
+  EXPECT_EQ(QuoteShellLinkArgument(""), "\"\"");
+  EXPECT_EQ(QuoteShellLinkArgument("say \"hi\"\\"), "\"say \\\"hi\\\"\\\\\"");
+  ScratchFolder scratch;
+  EXPECT_FALSE(
+      shell::CreateShellLink(scratch / "missing\\Odd.lnk", "C:\\x.exe", "", "C:\\", "", ""));
+}
+
+// The entry in the list of installed programs is a key below HKEY_LOCAL_MACHINE.
+TEST(ShortcutSet, RegistrationOnlyForAnInstalledExecutable) {
+  ShortcutRig rig;
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nulldrift 3\\";
+  EXPECT_EQ(shell::RegistrationPath(rig.context.env),
+            "HKEY_LOCAL_MACHINE\\" + key.substr(0, key.size() - 1));
+  platform::RegistryBackend& registry = platform::SystemRegistry();
+  const auto root = platform::RegistryRoot::kLocalMachine;
+  EXPECT_FALSE(shell::RegisterProgram(rig.context));
+  EXPECT_FALSE(registry.Query(root, key, "DisplayName"));
+
+  const std::string install = rig.scratch / "opt\\Nulldrift 3";
+  WriteFile(install + "\\nulldrift", "program");
+  ASSERT_TRUE(shell::RegisterProgram(rig.context));
+  auto name = registry.Query(root, key, "DisplayName");
+  ASSERT_TRUE(name);
+  EXPECT_EQ(name->data, std::string("Nulldrift 3.00", 15));
+  auto command = registry.Query(root, key, "UninstallString");
+  ASSERT_TRUE(command);
+  EXPECT_TRUE(command->data.ends_with(std::string(" uninstall", 11))) << command->data;
+  shell::UnregisterProgram(rig.context);
+  EXPECT_FALSE(registry.Query(root, key, "DisplayName"));
+}
+#else
+bool Executable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
 }
 
 TEST(ShortcutSet, WritesTheLaunchersTheSiteLinkAndTheUpdateCheck) {
@@ -124,6 +197,8 @@ TEST(ShortcutSet, RegistrationOnlyForAnInstalledExecutable) {
   shell::UnregisterProgram(rig.context);
   EXPECT_FALSE(fs::exists(entry));
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace nd::test

@@ -67,10 +67,10 @@ TEST_F(TranslationReportTest, OnlyEnglishGivesNoReport) {
 
 TEST_F(TranslationReportTest, WritesTheReportToTempAndOpensIt) {
   WriteFile(Path("German.ini"), "[INTERFACE]\r\nLABEL1=Willkommen\r\n");
-  WriteFile(context.env.data_folder + "/temp.txt", "an older report that was much longer");
+  const std::string path = platform::JoinPath(context.env.data_folder, "temp.txt");
+  WriteFile(path, "an older report that was much longer");
   TranslationReport(context, host, open);
   EXPECT_TRUE(host.MsgBoxes().empty());
-  const std::string path = context.env.data_folder + "/temp.txt";
   ASSERT_EQ(opened, std::vector<std::string>{path});
   EXPECT_EQ(test::ReadFile(path),
             std::string(kHeaderGerman) + "LABEL8=Caf\xC3\xA9\r\nCOMMAND1=Next >\r\n\r\n\r\n");

@@ -24,8 +24,7 @@ struct WizardRig {
     UseScratchInstallFolders(context.env, scratch);
     std::filesystem::create_directories(context.env.program_folder);
     WriteFile(context.env.program_folder + "/program-back.jpg", "picture");
-    std::filesystem::create_directory_symlink(context.language.languages_folder,
-                                              context.env.program_folder + "/Languages");
+    CopyFolder(context.language.languages_folder, context.env.program_folder + "/Languages");
     // A stored language: the locale of the machine running the tests must not choose one.
     Save(context.settings, settings::kLanguage, "English");
     host.SetNow(std::chrono::system_clock::from_time_t(1'800'000'000));

@@ -22,7 +22,7 @@ TEST(Files, NonAsciiNamesReachTheFileSystemAsTheyAre) {
   std::string contents;
   ASSERT_TRUE(ReadFileBytes(scratch / name, contents));
   EXPECT_EQ(contents, "text");
-  EXPECT_EQ(ListFileNames(scratch.path()), std::vector<std::string>{name});
+  EXPECT_EQ(ListFolderFiles(scratch.path()), std::vector<std::string>{name});
   // The name on disk is the UTF-16 of that text, not its bytes read in the ANSI code page.
   std::wstring wide(scratch.path().begin(), scratch.path().end());
   wide += L"\\Gr\u00FC\u00DFe \u65E5\u672C.txt";
@@ -65,10 +65,10 @@ TEST(Files, DirectoriesAreMadeWithTheirParentsAndListedInOrder) {
   EXPECT_TRUE(MakeDirectory(scratch / "a"));  // exists already
   for (const char* name : {"b.txt", "A.txt", "c.txt"})
     ASSERT_TRUE(WriteWholeFile(scratch / name, ""));
-  EXPECT_EQ(ListFileNames(scratch.path()), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(ListFolderFiles(scratch.path()), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
   EXPECT_EQ(CanonicalPath(scratch / "a\\..\\A.txt"), scratch / "A.txt");
   EXPECT_TRUE(RenameFile(scratch / "A.txt", scratch / "b.txt"));
-  EXPECT_EQ(ListFileNames(scratch.path()), (std::vector<std::string>{"b.txt", "c.txt"}));
+  EXPECT_EQ(ListFolderFiles(scratch.path()), (std::vector<std::string>{"b.txt", "c.txt"}));
   // Only the owner's write bit means something here: as the read-only attribute.
   const std::wstring c = std::wstring(scratch.path().begin(), scratch.path().end()) + L"\\c.txt";
   EXPECT_TRUE(SetPermissions(scratch / "c.txt", 0444));
@@ -91,11 +91,11 @@ TEST(Files, AtomicWritesReplaceWholeAndLeaveNoTemporaryFile) {
     ASSERT_TRUE(abandoned.Begin());
     ASSERT_TRUE(abandoned.Write("half"));
   }
-  EXPECT_EQ(ListFileNames(scratch.path()), std::vector<std::string>{"NDRF.ini"});
+  EXPECT_EQ(ListFolderFiles(scratch.path()), std::vector<std::string>{"NDRF.ini"});
   ASSERT_TRUE(WriteWholeFile(path + ".tmp-abc123", "stale"));
   ASSERT_TRUE(WriteWholeFile(scratch / "other.tmp-abc123", "not ours"));
   RemoveStaleTempFiles(path);
-  EXPECT_EQ(ListFileNames(scratch.path()),
+  EXPECT_EQ(ListFolderFiles(scratch.path()),
             (std::vector<std::string>{"NDRF.ini", "other.tmp-abc123"}));
 }
 

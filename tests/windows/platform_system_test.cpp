@@ -5,9 +5,9 @@
 #include <chrono>
 
 #include "platform/clock_text.h"
-#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/locale.h"
+#include "platform/os_environment.h"
 #include "platform/power.h"
 #include "platform/process.h"
 #include "platform/trash.h"

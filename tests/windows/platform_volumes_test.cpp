@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "platform/windows/volumes_windows.h"
 #include "scratch.h"
 

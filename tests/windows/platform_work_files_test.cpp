@@ -55,7 +55,7 @@ TEST(WorkFolder, CreatesAppendsPadsCutsAndRemovesThroughTheHandle) {
   EXPECT_FALSE(PathExists(scratch / "escape"));
 
   std::vector<std::string> names;
-  ASSERT_TRUE(folder->List(names));
+  ASSERT_TRUE(folder->ListWorkFiles(names));
   EXPECT_EQ(Sorted(names), (std::vector<std::string>{"000-ws1", "000-ws2", "fw1", "test.txt"}));
   EXPECT_TRUE(folder->Flush());
   folder->DisableCompression();
@@ -64,6 +64,30 @@ TEST(WorkFolder, CreatesAppendsPadsCutsAndRemovesThroughTheHandle) {
   for (const std::string& name : names) EXPECT_TRUE(folder->Delete(name)) << name;
   EXPECT_TRUE(folder->RemoveIfEmpty());
   EXPECT_FALSE(PathExists(path));
+}
+
+// The empty files that take the file table's last records have long names with "$$$"; a job
+// lists and deletes some thousands of them.
+TEST(WorkFolder, ThousandsOfEmptyFilesWithLongDollarNamesAreListedAndDeleted) {
+  test::ScratchFolder scratch;
+  FolderRefusal why = FolderRefusal::kNone;
+  auto folder = OpenWorkFolder(scratch / "NDRF_temp", why);
+  ASSERT_TRUE(folder);
+  constexpr int kFiles = 1000;
+  for (int i = 0; i < kFiles; ++i) {
+    ASSERT_EQ(folder->Create("bo" + std::to_string(i) + "-" + std::string(100, '5') + ".$$$", ""),
+              IoStatus::kOk);
+  }
+  // Listed twice, as a job does: some are given back after the first listing, the rest are
+  // deleted after the second.
+  std::vector<std::string> names;
+  ASSERT_TRUE(folder->ListWorkFiles(names));
+  ASSERT_EQ(names.size(), static_cast<size_t>(kFiles));
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(folder->Delete(names[i])) << names[i];
+  ASSERT_TRUE(folder->ListWorkFiles(names));
+  EXPECT_EQ(names.size(), static_cast<size_t>(kFiles - 10));
+  for (const std::string& name : names) ASSERT_TRUE(folder->Delete(name)) << name;
+  EXPECT_TRUE(folder->RemoveIfEmpty());
 }
 
 TEST(WorkFolder, APlantedFileIsNeitherReplacedNorWrittenInAFreshFolder) {
@@ -166,7 +190,7 @@ TEST(WorkFolder, LinksAreNeverFollowedIntoForeignFolders) {
   auto folder = OpenWorkFolder(with_links, why);
   ASSERT_TRUE(folder);
   std::vector<std::string> names;
-  ASSERT_TRUE(folder->List(names));
+  ASSERT_TRUE(folder->ListWorkFiles(names));
   for (const std::string& name : names) EXPECT_FALSE(folder->Delete(name)) << name;
   folder->RemoveAll();
   EXPECT_FALSE(RemoveTree(with_links));

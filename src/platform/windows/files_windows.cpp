@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -72,12 +74,27 @@ std::string RandomSuffix() {
   return suffix;
 }
 
-// The int members of the shared header carry a kernel handle: Windows keeps handle values
-// within 32 bits so that they can pass between 32- and 64-bit processes.
-int ToInt(HANDLE h) { return h == nullptr ? -1 : static_cast<int>(HandleToLong(h)); }
-HANDLE ToHandle(int value) { return value < 0 ? nullptr : LongToHandle(value); }
-
 }  // namespace
+
+// A kernel handle (a file, or the named mutex of a folder lock), closed when the object goes.
+class NativeFile {
+ public:
+  explicit NativeFile(HANDLE h) noexcept : handle(h) {}
+  ~NativeFile() {
+    if (handle != nullptr) ::CloseHandle(handle);
+  }
+  NativeFile(const NativeFile&) = delete;
+  NativeFile& operator=(const NativeFile&) = delete;
+
+  // Closes now, reporting what CloseHandle reports.
+  bool Close() noexcept {
+    HANDLE closing = handle;
+    handle = nullptr;
+    return ::CloseHandle(closing) != FALSE;
+  }
+
+  HANDLE handle;
+};
 
 bool IsRegularFile(const std::string& path) noexcept {
   DWORD attributes = Attributes(path);
@@ -196,7 +213,7 @@ std::string MakePrivateTempFolder(const std::string& parent, std::string_view pr
   return {};
 }
 
-std::vector<std::string> ListFileNames(const std::string& folder) noexcept {
+std::vector<std::string> ListFolderFiles(const std::string& folder) noexcept {
   std::vector<std::string> names;
   try {
     std::wstring pattern = WidePath(folder.empty() ? folder : folder + "\\*");
@@ -255,17 +272,19 @@ bool ReadFileBytes(const std::string& path, std::string& contents) noexcept {
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
-  if (fd_ >= 0) ::CloseHandle(ToHandle(fd_));
+  file_.reset();
   if (!temp_path_.empty()) RemoveFile(temp_path_);
 }
 
 bool AtomicFileWriter::Begin() {
-  if (fd_ >= 0 || WidePath(path_).empty()) return false;
+  if (file_ || WidePath(path_).empty()) return false;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = path_ + std::string(kTempMarker) + RandomSuffix();
     Handle file = OpenForWriting(candidate, CREATE_NEW);
     if (file) {
-      fd_ = ToInt(file.release());
+      file_.reset(new (std::nothrow) NativeFile(file.get()));
+      if (!file_) return false;  // the Handle still closes it; its name is not ours to keep
+      file.release();
       temp_path_ = candidate;
       return true;
     }
@@ -275,16 +294,16 @@ bool AtomicFileWriter::Begin() {
 }
 
 bool AtomicFileWriter::Write(std::string_view data) {
-  if (fd_ < 0 || failed_) return false;
-  if (!WriteAll(ToHandle(fd_), data)) failed_ = true;
+  if (!file_ || failed_) return false;
+  if (!WriteAll(file_->handle, data)) failed_ = true;
   return !failed_;
 }
 
 bool AtomicFileWriter::Commit() {
-  if (fd_ < 0 || failed_) return false;
-  bool ok = ::FlushFileBuffers(ToHandle(fd_)) != FALSE;
-  ok = ::CloseHandle(ToHandle(fd_)) && ok;
-  fd_ = -1;
+  if (!file_ || failed_) return false;
+  bool ok = ::FlushFileBuffers(file_->handle) != FALSE;
+  ok = file_->Close() && ok;
+  file_.reset();
   if (!ok || !RenameFile(temp_path_, path_)) return false;
   temp_path_.clear();
   return true;
@@ -343,15 +362,17 @@ FolderLock::FolderLock(const std::string& folder) noexcept {
       ::CloseHandle(mutex);
       return;
     }
-    fd_ = ToInt(mutex);
+    file_.reset(new (std::nothrow) NativeFile(mutex));
+    if (!file_) {  // no lock is better than one that is never given back
+      ::ReleaseMutex(mutex);
+      ::CloseHandle(mutex);
+    }
   } catch (...) {
   }
 }
 
 FolderLock::~FolderLock() {
-  if (fd_ < 0) return;
-  ::ReleaseMutex(ToHandle(fd_));
-  ::CloseHandle(ToHandle(fd_));
+  if (file_) ::ReleaseMutex(file_->handle);
 }
 
 }  // namespace nd::platform

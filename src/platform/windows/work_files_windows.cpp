@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "platform/windows/private_security.h"
 #include "platform/windows/volumes_windows.h"
 #include "platform/windows/win_text.h"
@@ -365,7 +365,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     IoStatus status = IoStatus::kOk;
     Handle file = CreateExclusive(name, status);
     if (!file) return status;
-    return Finish(std::move(file), WriteAll(file.get(), data.data(), data.size()));
+    const IoStatus written = WriteAll(file.get(), data.data(), data.size());
+    return Finish(std::move(file), written);
   }
 
   // Every file is flushed before it is closed (see Finish), so `durable` asks nothing more.
@@ -374,7 +375,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     bool fresh = !created_.contains(name);
     Handle file = fresh ? CreateExclusive(name, status) : OpenOwn(name, FILE_APPEND_DATA);
     if (!file) return status == IoStatus::kOk ? IoStatus::kFailed : status;
-    return Finish(std::move(file), WriteAll(file.get(), data.data(), data.size()));
+    const IoStatus written = WriteAll(file.get(), data.data(), data.size());
+    return Finish(std::move(file), written);
   }
 
   IoStatus Copy(const std::string& source, std::string_view name) override {
@@ -405,7 +407,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     IoStatus status = IoStatus::kOk;
     Handle out = CreateExclusive(name, status);
     if (!out) return status;
-    return Finish(std::move(out), FillWithPattern(out.get(), pattern, size));
+    const IoStatus written = FillWithPattern(out.get(), pattern, size);
+    return Finish(std::move(out), written);
   }
 
   IoStatus PadToMultiple(std::string_view name, uint64_t unit, std::string_view filler) override {
@@ -420,7 +423,8 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     std::string pad;
     pad.reserve(missing);
     while (pad.size() < missing) pad.append(filler.substr(0, missing - pad.size()));
-    return Finish(std::move(file), WriteAll(file.get(), pad.data(), pad.size()));
+    const IoStatus written = WriteAll(file.get(), pad.data(), pad.size());
+    return Finish(std::move(file), written);
   }
 
   IoStatus CutEnd(std::string_view name, uint64_t bytes) override {
@@ -435,11 +439,21 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     return Finish(std::move(file), ok ? IoStatus::kOk : IoStatus::kFailed);
   }
 
-  bool List(std::vector<std::string>& names) override {
+  bool ListWorkFiles(std::vector<std::string>& names) override {
     names.clear();
     if (!folder_) return false;
+    // Every listing reads through a handle of its own (the folder itself, opened relative to
+    // our handle): Wine does not start a second listing on a handle from the top again, even
+    // when asked to, and a job lists its folder more than once.
+    HANDLE fresh = nullptr;
+    if (OpenRelative(folder_.get(), L"", FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                     FILE_DIRECTORY_FILE, fresh) < 0) {
+      return false;
+    }
+    Handle listing(fresh);
     std::vector<std::pair<std::wstring, DWORD>> entries;
-    if (!ListEntries(folder_.get(), entries)) return false;
+    if (!ListEntries(listing.get(), entries)) return false;
     // A junction carries the folder attribute but is a link: it is listed, and deleted as one.
     for (const auto& [name, attributes] : entries) {
       if (!IsRealFolder(attributes)) names.push_back(win::Narrow(name));
@@ -551,6 +565,9 @@ class WindowsWorkFolder final : public WorkFolderHandle {
 
   // Flushes the file to the device before it is closed: deleted before write-back, what it
   // held would never overwrite anything, and a volume flush needs rights the user may lack.
+  // Callers write first and hand the handle over after: the order in which a call's arguments
+  // are evaluated is unspecified, and a handle moved into the parameter first would leave the
+  // write a null handle.
   IoStatus Finish(Handle file, IoStatus status) {
     if (!::FlushFileBuffers(file.get())) {
       DWORD error = ::GetLastError();

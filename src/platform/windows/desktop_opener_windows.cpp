@@ -4,7 +4,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "platform/browser.h"
+#include "platform/desktop_opener.h"
 #include "platform/windows/win_text.h"
 
 namespace nd::platform {

@@ -4,7 +4,7 @@
 // The other Windows headers build on the declarations of <windows.h>.
 #include <shlobj.h>
 
-#include "platform/environment.h"
+#include "platform/os_environment.h"
 #include "platform/windows/path_forms.h"
 #include "platform/windows/win_text.h"
 

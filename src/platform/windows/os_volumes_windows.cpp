@@ -1,9 +1,9 @@
 // Volumes are Windows' own drive letters: GetLogicalDriveStrings, GetDriveType,
 // GetVolumeInformation and GetDiskFreeSpaceEx (the bytes available to the caller, so that disk
 // quotas count).
-#include "platform/windows/volumes_windows.h"
-
 #include <windows.h>
+
+#include "platform/windows/volumes_windows.h"
 // The other Windows headers build on the declarations of <windows.h>.
 #include <winioctl.h>
 
@@ -11,7 +11,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/volumes.h"
+#include "platform/os_volumes.h"
 #include "platform/windows/mount_list.h"
 #include "platform/windows/win_text.h"
 

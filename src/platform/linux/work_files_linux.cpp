@@ -195,19 +195,20 @@ bool EmptyDirectoryAt(int dir_fd) {
   return all_gone;
 }
 
-// Writes `data` to `out`, direct where it is on FUSE; `data` must stay at block boundaries.
-IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
+// Writes the first `direct_part` bytes of `data` past the cache while `direct` holds, and the
+// rest cached. A file system that refuses a direct write (EINVAL) gets everything left cached;
+// `direct` then says the descriptor is cached again.
+IoStatus WritePartDirect(int out, bool& direct, const char* data, size_t size, size_t direct_part) {
   if (direct) {
-    size_t aligned = size - size % kDirectAlign;
-    while (aligned > 0) {
-      ssize_t n = ::write(out, data, aligned);
+    while (direct_part > 0) {
+      ssize_t n = ::write(out, data, direct_part);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno == EINVAL) break;  // no direct writes here after all: go on cached
       if (n < 0) return StatusOf(errno);
       if (n == 0) return IoStatus::kNoSpace;
       data += n;
       size -= static_cast<size_t>(n);
-      aligned -= static_cast<size_t>(n);
+      direct_part -= static_cast<size_t>(n);
     }
     if (size > 0) {
       ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_DIRECT);
@@ -217,23 +218,16 @@ IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
   return WriteAll(out, data, size);
 }
 
+// Writes `data` to `out`, direct while `direct` holds; `data` must stay at block boundaries.
+IoStatus WriteChunk(int out, bool& direct, const char* data, size_t size) {
+  return WritePartDirect(out, direct, data, size, size - size % kDirectAlign);
+}
+
 // FUSE takes direct writes of any size at any offset, each in large requests, where cached
 // writes go through to the file system a page at a time.
 IoStatus WriteAllOnFuse(int fd, const char* data, size_t size) {
-  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_DIRECT) == 0) {
-    while (size > 0) {
-      ssize_t n = ::write(fd, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno == EINVAL) break;  // no direct writes here after all: go on cached
-      if (n < 0) return StatusOf(errno);
-      if (n == 0) return IoStatus::kNoSpace;
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
-    if (size == 0) return IoStatus::kOk;
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_DIRECT);
-  }
-  return WriteAll(fd, data, size);
+  bool direct = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_DIRECT) == 0;
+  return WritePartDirect(fd, direct, data, size, size);
 }
 
 // A durable append of whole blocks to a file that ends on a block boundary, written past the
@@ -318,7 +312,8 @@ class LinuxWorkFolder final : public WorkFolderHandle {
         parent_fd_(parent_fd),
         fd_(fd),
         id_(id),
-        leftover_(leftover) {}
+        leftover_(leftover),
+        fuse_(OnFuse(fd)) {}
   ~LinuxWorkFolder() override {
     ::close(fd_);
     ::close(parent_fd_);
@@ -339,8 +334,8 @@ class LinuxWorkFolder final : public WorkFolderHandle {
     int fd = fresh ? CreateExclusive(name, status) : OpenOwn(name, 0);
     if (fd < 0) return status == IoStatus::kOk ? IoStatus::kFailed : status;
     if (durable && AppendDirect(fd, data, status)) return CloseChecked(fd, status);
-    status = OnFuse(fd) ? WriteAllOnFuse(fd, data.data(), data.size())
-                        : WriteAll(fd, data.data(), data.size());
+    status = fuse_ ? WriteAllOnFuse(fd, data.data(), data.size())
+                   : WriteAll(fd, data.data(), data.size());
     if (status == IoStatus::kOk && durable && ::fdatasync(fd) != 0) status = StatusOf(errno);
     return CloseChecked(fd, status);
   }
@@ -513,6 +508,7 @@ class LinuxWorkFolder final : public WorkFolderHandle {
   int fd_;
   Identity id_;
   bool leftover_;
+  bool fuse_;  // the folder's file system is FUSE (ntfs-3g): cached writes crawl there
   std::map<std::string, Identity, std::less<>> created_;
   std::unique_ptr<PatternBuffer> pattern_buffer_;
 };

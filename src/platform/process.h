@@ -13,6 +13,8 @@ struct SpawnOptions {
   // Run in a session of its own with no terminal input or output, so that it survives the
   // end of this process and its terminal.
   bool detached = false;
+  // Show no window of the program, if it has one (Windows).
+  bool hidden = false;
 };
 
 // Starts `program` with exactly `args` as its arguments (no shell, no quoting needed) and

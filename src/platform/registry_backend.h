@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace nd::platform {
 
@@ -28,5 +29,20 @@ class RegistryBackend {
 
 // The machine's registry. Linux has none: every value is missing and nothing can be stored.
 RegistryBackend& SystemRegistry();
+
+// Where the operating system keeps the program's per-user settings itself: on Windows
+// HKEY_CURRENT_USER\Software\Nulldrift\<application>\<section>, one REG_SZ value per key.
+// Linux has no such place (false); the settings store keeps files there.
+bool HasSettingsRegistry();
+// The key of one application, "HKEY_CURRENT_USER\Software\Nulldrift\<application>"; empty
+// without a settings registry or for a name that is no single key.
+std::string SettingsRegistryKey(std::string_view app);
+// The stored text. A missing key, a value that is not REG_SZ (a REG_DWORD typed in by hand)
+// and one of absurd length all read as the empty text, so that the next save writes it
+// correctly.
+std::string ReadSettingsValue(std::string_view app, std::string_view section, std::string_view key);
+// Stores `value` as REG_SZ, creating the keys as needed, over a value of any type.
+bool WriteSettingsValue(std::string_view app, std::string_view section, std::string_view key,
+                        std::string_view value);
 
 }  // namespace nd::platform

@@ -50,6 +50,14 @@ struct UninstallEntry {
 // Where the entry is kept (a file in the menu folder here); empty when the folder is unknown.
 std::string UninstallEntryPlace(const UninstallEntry& entry);
 bool WriteUninstallEntry(const UninstallEntry& entry);
-void RemoveUninstallEntry(const UninstallEntry& entry);
+
+// Removes the entry and, when `settings_key` is not empty, that key of the settings store with
+// everything below it. On Windows both go in one registry script, "uninstall.reg" in
+// `script_folder`, which "regedit /S" applies hidden; it is given 500 ms to read the script, and
+// the script's path is returned, to be deleted once the user has been told. Without a script
+// (no folder, or regedit cannot be started) the keys are deleted directly. Here the entry's file
+// goes at once and nothing is returned.
+std::string RemoveUninstallEntry(const UninstallEntry& entry, const std::string& settings_key,
+                                 const std::string& script_folder);
 
 }  // namespace nd::platform

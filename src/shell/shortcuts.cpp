@@ -95,8 +95,16 @@ bool RegisterProgram(const Context& context) {
   return platform::WriteUninstallEntry(entry);
 }
 
-void UnregisterProgram(const Context& context) {
-  platform::RemoveUninstallEntry(EntryOf(context.env));
+std::string UnregisterProgram(Context& context, bool remove_settings,
+                              const std::string& script_folder) {
+  // The KX application is the install stamp and outlives the program on purpose.
+  std::string settings_key;
+  if (remove_settings) {
+    const std::string settings_file = context.settings.FileOf(kAppNdrf);
+    if (!settings_file.empty()) platform::RemoveFile(settings_file);
+    settings_key = context.settings.RegistryKeyOf(kAppNdrf);
+  }
+  return platform::RemoveUninstallEntry(EntryOf(context.env), settings_key, script_folder);
 }
 
 }  // namespace nd::shell

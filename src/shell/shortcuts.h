@@ -41,6 +41,10 @@ void CreateShortcutSet(const Context& context, const std::string& site_address);
 // Writes the uninstall entry ("<installed executable> uninstall"). False, and nothing written,
 // when the executable is not in the install folder: there would be nothing for a menu to run.
 bool RegisterProgram(const Context& context);
-void UnregisterProgram(const Context& context);
+// Removes the uninstall entry and, with `remove_settings`, the settings of the program (never the
+// install stamp), using `script_folder` for a registry script where the platform needs one. The
+// path of a script to delete once the user has been told, or empty.
+std::string UnregisterProgram(Context& context, bool remove_settings,
+                              const std::string& script_folder);
 
 }  // namespace nd::shell

@@ -44,19 +44,15 @@ void RunUninstaller(Context& context, ui::Host& host, const UninstallServices& s
   const bool keep_settings =
       host.MsgBox(MsgBoxIcon::kInformation, Uninstall(context, "WHAT-ABOUT-SETTINGS"),
                   MsgBoxButtons::kYesNo, kProductName) == MsgBoxResult::kYes;
-  if (!keep_settings) {
-    // The KX file is the install stamp and outlives the program on purpose.
-    const std::string settings_file = context.settings.FileOf(kAppNdrf);
-    if (!settings_file.empty()) platform::RemoveFile(settings_file);
-  }
-
-  UnregisterProgram(context);
+  // A fixed name in a shared folder could be planted beforehand and run with our rights.
+  const std::string script_folder =
+      platform::MakePrivateTempFolder(context.env.temp_folder, "nulldrift-uninstall-");
+  // The registration and the settings go first, while the program still runs.
+  const std::string registry_script = UnregisterProgram(context, !keep_settings, script_folder);
 
   platform::RemovalPlan plan = PlanUninstall(context.env, platform::ProcessId());
   plan.remove_settings = !keep_settings;
-  // A fixed name in a shared folder could be planted beforehand and run with our rights.
-  plan.script_folder =
-      platform::MakePrivateTempFolder(context.env.temp_folder, "nulldrift-uninstall-");
+  plan.script_folder = script_folder;
   std::string script_path;
   if (!plan.script_folder.empty()) {
     const std::string path = platform::JoinPath(plan.script_folder, platform::RemovalScriptName());
@@ -67,6 +63,7 @@ void RunUninstaller(Context& context, ui::Host& host, const UninstallServices& s
               std::string(kProductName) + " " + Uninstall(context, "REMOVED"), MsgBoxButtons::kOk,
               kProductName);
   if (services.open_uninstall_page) services.open_uninstall_page();
+  if (!registry_script.empty()) platform::RemoveFile(registry_script);
   if (!script_path.empty() && services.launch_script) services.launch_script(script_path);
 }
 

@@ -1,6 +1,7 @@
-// The settings files are INI text: "[section]" lines and "key=value" lines, CR LF ends.
-// Names and values are written exactly; bytes that would break the line structure are
-// escaped as \\, \r, \n and \xHH so that any text round-trips.
+// In the registry every value is one REG_SZ of its section's key. The settings files are INI
+// text: "[section]" lines and "key=value" lines, CR LF ends. Names and values are written
+// exactly; bytes that would break the line structure are escaped as \\, \r, \n and \xHH so
+// that any text round-trips.
 #include "system/settings_store.h"
 
 #include <map>
@@ -8,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/os_environment.h"
 #include "platform/paths.h"
+#include "platform/registry_backend.h"
 
 namespace nd {
 namespace {
@@ -130,7 +132,14 @@ bool IsPlainName(std::string_view name) {
 
 SettingsStore::SettingsStore(std::string folder) : folder_(std::move(folder)) {}
 
+SettingsStore SettingsStore::InRegistry() {
+  SettingsStore store{std::string()};
+  store.in_registry_ = true;
+  return store;
+}
+
 SettingsStore SettingsStore::ForCurrentUser() {
+  if (platform::HasSettingsRegistry()) return InRegistry();
   std::string config = platform::ConfigHome();
   if (config.empty()) return SettingsStore(std::string());
   return SettingsStore(platform::JoinPath(config, std::string(kStoreRoot)));
@@ -141,8 +150,13 @@ std::string SettingsStore::FileOf(std::string_view app) const {
   return platform::JoinPath(folder_, std::string(app) + ".ini");
 }
 
+std::string SettingsStore::RegistryKeyOf(std::string_view app) const {
+  return in_registry_ ? platform::SettingsRegistryKey(app) : std::string();
+}
+
 std::string SettingsStore::Get(std::string_view app, std::string_view section,
                                std::string_view key) const {
+  if (in_registry_) return platform::ReadSettingsValue(app, section, key);
   std::string file = FileOf(app);
   std::string contents;
   if (file.empty() || !platform::ReadFileBytes(file, contents)) return {};
@@ -155,6 +169,7 @@ std::string SettingsStore::Get(std::string_view app, std::string_view section,
 
 bool SettingsStore::Save(std::string_view app, std::string_view section, std::string_view key,
                          std::string_view value) {
+  if (in_registry_) return platform::WriteSettingsValue(app, section, key, value);
   std::string file = FileOf(app);
   if (file.empty() || !platform::MakeDirectories(folder_)) return false;
   // Second copies of the program may save at the same moment; without the lock one of two

@@ -1,5 +1,6 @@
-// The per-user store of the user's choices: application -> section -> key -> text, kept on
-// disk one file per application and replaced atomically on every save.
+// The per-user store of the user's choices: application -> section -> key -> text. Where the
+// operating system has a registry for it, the store lives there, one key per application and
+// section; elsewhere on disk, one file per application, replaced atomically on every save.
 #pragma once
 
 #include <string>
@@ -19,7 +20,11 @@ class SettingsStore {
   // `folder` holds one "<application>.ini" per application; it is created on the first save.
   explicit SettingsStore(std::string folder);
 
-  // The store of the user running the program: <config home>/Nulldrift.
+  // The store in the operating system's settings registry.
+  static SettingsStore InRegistry();
+
+  // The store of the user running the program: the registry where there is one, else
+  // <config home>/Nulldrift.
   static SettingsStore ForCurrentUser();
 
   // The stored text, or the empty text when the application, section or key is absent or
@@ -32,11 +37,15 @@ class SettingsStore {
             std::string_view value);
 
   const std::string& folder() const { return folder_; }
-  // The file that holds one application's sections, or empty for a name that is no file name.
+  // The file that holds one application's sections, or empty for a name that is no file name
+  // and for a store in the registry.
   std::string FileOf(std::string_view app) const;
+  // The registry key that holds one application's sections; empty for a store of files.
+  std::string RegistryKeyOf(std::string_view app) const;
 
  private:
   std::string folder_;
+  bool in_registry_ = false;
 };
 
 }  // namespace nd

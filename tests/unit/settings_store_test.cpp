@@ -195,10 +195,11 @@ TEST_F(SettingsStoreTest, ConcurrentSavesFromSeveralProcessesLoseNoKey) {
 #endif  // _WIN32
 
 #ifdef _WIN32
-TEST(SettingsStoreLocation, BelowTheUsersApplicationDataFolder) {
-  const std::string app_data = platform::GetSpecialFolder(platform::SpecialFolder::kAppData);
-  ASSERT_FALSE(app_data.empty());
-  EXPECT_EQ(SettingsStore::ForCurrentUser().folder(), platform::JoinPath(app_data, "Nulldrift"));
+TEST(SettingsStoreLocation, TheUsersRegistryKey) {
+  const SettingsStore store = SettingsStore::ForCurrentUser();
+  EXPECT_EQ(store.RegistryKeyOf(kAppNdrf), "HKEY_CURRENT_USER\\Software\\Nulldrift\\NDRF");
+  EXPECT_EQ(store.RegistryKeyOf("a\\b"), "");
+  EXPECT_EQ(store.FileOf(kAppNdrf), "");
 }
 #else
 TEST(SettingsStoreLocation, FollowsTheUsersConfigurationFolder) {

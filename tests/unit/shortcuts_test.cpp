@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "engine_test_support.h"
 #include "platform/registry_backend.h"
@@ -111,8 +113,50 @@ TEST(ShortcutSet, RegistrationOnlyForAnInstalledExecutable) {
   auto command = registry.Query(root, key, "UninstallString");
   ASSERT_TRUE(command);
   EXPECT_TRUE(command->data.ends_with(std::string(" uninstall", 11))) << command->data;
-  shell::UnregisterProgram(rig.context);
+  // Without a folder for the registry script the key is deleted directly.
+  EXPECT_EQ(shell::UnregisterProgram(rig.context, false, ""), "");
   EXPECT_FALSE(registry.Query(root, key, "DisplayName"));
+}
+
+// The uninstaller's registry script, applied by regedit: the uninstall entry always, the
+// settings only when they are to go, the install stamp never.
+TEST(ShortcutSet, UnregisteringRunsARegistryScriptThroughRegedit) {
+  const std::string entry =
+      "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nulldrift "
+      "3]\r\n";
+  for (const bool remove_settings : {false, true}) {
+    SCOPED_TRACE(remove_settings ? "settings removed" : "settings kept");
+    ShortcutRig rig;
+    rig.context.settings = SettingsStore::InRegistry();
+    WriteFile(rig.scratch / "opt\\Nulldrift 3\\nulldrift", "program");
+    ASSERT_TRUE(shell::RegisterProgram(rig.context));
+    ASSERT_TRUE(rig.context.settings.Save(kAppNdrf, "Settings", "Language", "English"));
+    ASSERT_TRUE(rig.context.settings.Save(kAppKx, "NDRF", "Reload-Year", "2026"));
+    fs::create_directories(rig.scratch / "script");
+
+    const std::string script =
+        shell::UnregisterProgram(rig.context, remove_settings, rig.scratch / "script");
+    EXPECT_EQ(script, rig.scratch / "script\\uninstall.reg");
+    EXPECT_EQ(
+        ReadFile(script),
+        "REGEDIT4\r\n" +
+            std::string(remove_settings ? "[-HKEY_CURRENT_USER\\Software\\Nulldrift\\NDRF]\r\n"
+                                        : "") +
+            entry);
+    // regedit is not waited for beyond its start.
+    platform::RegistryBackend& registry = platform::SystemRegistry();
+    const std::string key =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nulldrift 3\\";
+    for (int i = 0;
+         i < 100 && registry.Query(platform::RegistryRoot::kLocalMachine, key, "DisplayName");
+         ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_FALSE(registry.Query(platform::RegistryRoot::kLocalMachine, key, "DisplayName"));
+    EXPECT_EQ(rig.context.settings.Get(kAppNdrf, "Settings", "Language"),
+              remove_settings ? "" : "English");
+    EXPECT_EQ(rig.context.settings.Get(kAppKx, "NDRF", "Reload-Year"), "2026");
+  }
 }
 #else
 bool Executable(const std::string& path) {
@@ -194,7 +238,7 @@ TEST(ShortcutSet, RegistrationOnlyForAnInstalledExecutable) {
   EXPECT_EQ(ReadFile(entry), "[Desktop Entry]\nType=Application\nName=Nulldrift 3.00\nExec=\"" +
                                  install + "/nulldrift\" uninstall\nPath=" + install +
                                  "\nTerminal=false\n");
-  shell::UnregisterProgram(rig.context);
+  EXPECT_EQ(shell::UnregisterProgram(rig.context, true, rig.scratch / "script"), "");
   EXPECT_FALSE(fs::exists(entry));
 }
 

@@ -6,9 +6,12 @@
 
 #include "platform/registry_backend.h"
 #include "platform/windows/registry_windows.h"
+#include "system/settings_store.h"
 
 namespace nd::platform {
 namespace {
+
+using nd::SettingsStore;
 
 constexpr wchar_t kStoreKey[] = L"Software\\Nulldrift\\NDRF-test";
 
@@ -66,8 +69,9 @@ TEST_F(RegistryTest, DwordsAndBinaryValuesKeepTheirBytes) {
 }
 
 TEST_F(RegistryTest, SettingsLiveAsStringValuesBelowTheStoreKey) {
-  ASSERT_TRUE(win::WriteSetting("NDRF-test", "Recent Update", "Reload-Month", "12"));
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "Recent Update", "Reload-Month"), "12");
+  SettingsStore store = SettingsStore::ForCurrentUser();
+  ASSERT_TRUE(store.Save("NDRF-test", "Recent Update", "Reload-Month", "12"));
+  EXPECT_EQ(store.Get("NDRF-test", "Recent Update", "Reload-Month"), "12");
   wchar_t raw[8] = {};
   DWORD size = sizeof raw;
   EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Nulldrift\\NDRF-test\\Recent Update",
@@ -75,30 +79,31 @@ TEST_F(RegistryTest, SettingsLiveAsStringValuesBelowTheStoreKey) {
             ERROR_SUCCESS);
   EXPECT_EQ(std::wstring(raw), L"12");
   // An empty value is stored, not deleted; an absent one reads as empty as well.
-  ASSERT_TRUE(win::WriteSetting("NDRF-test", "Settings", "PlaySound", ""));
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "Settings", "PlaySound"), "");
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "Settings", "Missing"), "");
+  ASSERT_TRUE(store.Save("NDRF-test", "Settings", "PlaySound", ""));
+  EXPECT_EQ(store.Get("NDRF-test", "Settings", "PlaySound"), "");
+  EXPECT_EQ(store.Get("NDRF-test", "Settings", "Missing"), "");
   // A backslash in a name would reach another key.
-  EXPECT_FALSE(win::WriteSetting("NDRF-test", "a\\b", "Key", "x"));
+  EXPECT_FALSE(store.Save("NDRF-test", "a\\b", "Key", "x"));
 }
 
 TEST_F(RegistryTest, WrongTypeOrAbsurdLengthReadsEmptyAndTheNextSaveRepairsIt) {
+  SettingsStore store = SettingsStore::ForCurrentUser();
   DWORD number = 5;
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Nulldrift\\NDRF-test\\EmptyBin",
                               L"Value", REG_DWORD, &number, sizeof number),
             ERROR_SUCCESS);
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "EmptyBin", "Value"), "");
-  ASSERT_TRUE(win::WriteSetting("NDRF-test", "EmptyBin", "Value", "YES"));
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "EmptyBin", "Value"), "YES");
+  EXPECT_EQ(store.Get("NDRF-test", "EmptyBin", "Value"), "");
+  ASSERT_TRUE(store.Save("NDRF-test", "EmptyBin", "Value", "YES"));
+  EXPECT_EQ(store.Get("NDRF-test", "EmptyBin", "Value"), "YES");
 
   std::wstring huge(win::kMaxSettingBytes, L'x');
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Nulldrift\\NDRF-test\\Settings",
                               L"Language", REG_SZ, huge.c_str(),
                               static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "Settings", "Language"), "");
-  ASSERT_TRUE(win::WriteSetting("NDRF-test", "Settings", "Language", "English"));
-  EXPECT_EQ(win::ReadSetting("NDRF-test", "Settings", "Language"), "English");
+  EXPECT_EQ(store.Get("NDRF-test", "Settings", "Language"), "");
+  ASSERT_TRUE(store.Save("NDRF-test", "Settings", "Language", "English"));
+  EXPECT_EQ(store.Get("NDRF-test", "Settings", "Language"), "English");
 }
 
 TEST(PagingFilePolicy, WritesAndReadsTheDword) {

@@ -1,4 +1,5 @@
-// Linux has no registry: every query answers as for a missing value.
+// Linux has no registry: every query answers as for a missing value, and the settings store
+// keeps its files.
 #include "platform/registry_backend.h"
 
 namespace nd::platform {
@@ -21,6 +22,13 @@ class NoRegistry final : public RegistryBackend {
 RegistryBackend& SystemRegistry() {
   static NoRegistry registry;
   return registry;
+}
+
+bool HasSettingsRegistry() { return false; }
+std::string SettingsRegistryKey(std::string_view) { return {}; }
+std::string ReadSettingsValue(std::string_view, std::string_view, std::string_view) { return {}; }
+bool WriteSettingsValue(std::string_view, std::string_view, std::string_view, std::string_view) {
+  return false;
 }
 
 }  // namespace nd::platform

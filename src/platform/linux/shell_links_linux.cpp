@@ -135,9 +135,12 @@ bool WriteUninstallEntry(const UninstallEntry& entry) {
       kEntryMode);
 }
 
-void RemoveUninstallEntry(const UninstallEntry& entry) {
+// The settings live in files here, which the uninstaller removes itself.
+std::string RemoveUninstallEntry(const UninstallEntry& entry, const std::string& /*settings_key*/,
+                                 const std::string& /*script_folder*/) {
   const std::string path = UninstallEntryPlace(entry);
   if (!path.empty()) RemoveFile(path);
+  return {};
 }
 
 }  // namespace nd::platform

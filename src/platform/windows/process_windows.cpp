@@ -60,6 +60,10 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, Spa
   startup.cb = sizeof startup;
   DWORD flags = CREATE_UNICODE_ENVIRONMENT;
   if (options.detached) flags |= DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP;
+  if (options.hidden) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  }
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(application, command.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         nullptr, &startup, &info)) {

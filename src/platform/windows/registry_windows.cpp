@@ -181,18 +181,27 @@ constexpr wchar_t kMemoryManagement[] =
 constexpr wchar_t kClearPageFile[] = L"ClearPageFileAtShutdown";
 
 // A settings name becomes one key level: a backslash in it would reach another key.
-std::optional<std::wstring> SettingsKey(std::string_view app, std::string_view section) {
-  bool app_ok = true;
-  bool section_ok = true;
-  std::wstring wapp = win::Widen(app, &app_ok);
-  std::wstring wsection = win::Widen(section, &section_ok);
-  if (!app_ok || !section_ok || wapp.empty() || wsection.empty()) return std::nullopt;
-  for (const std::wstring* part : {&wapp, &wsection}) {
-    if (part->find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring::npos) {
-      return std::nullopt;
-    }
+std::optional<std::wstring> KeyLevel(std::string_view name) {
+  bool ok = true;
+  std::wstring wide = win::Widen(name, &ok);
+  if (!ok || wide.empty() ||
+      wide.find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring::npos) {
+    return std::nullopt;
   }
-  return std::wstring(win::kSettingsRoot) + L"\\" + wapp + L"\\" + wsection;
+  return wide;
+}
+
+std::optional<std::wstring> ApplicationKey(std::string_view app) {
+  auto level = KeyLevel(app);
+  if (!level) return std::nullopt;
+  return std::wstring(win::kSettingsRoot) + L"\\" + *level;
+}
+
+std::optional<std::wstring> SettingsKey(std::string_view app, std::string_view section) {
+  auto application = ApplicationKey(app);
+  auto level = KeyLevel(section);
+  if (!application || !level) return std::nullopt;
+  return *application + L"\\" + *level;
 }
 
 }  // namespace
@@ -202,9 +211,16 @@ RegistryBackend& SystemRegistry() {
   return registry;
 }
 
-namespace win {
+bool HasSettingsRegistry() { return true; }
 
-std::string ReadSetting(std::string_view app, std::string_view section, std::string_view key) {
+std::string SettingsRegistryKey(std::string_view app) {
+  auto key = ApplicationKey(app);
+  return key ? "HKEY_CURRENT_USER\\" + win::Narrow(*key) : std::string();
+}
+
+std::string ReadSettingsValue(std::string_view app, std::string_view section,
+                              std::string_view key) {
+  using namespace win;
   auto path = SettingsKey(app, section);
   bool key_ok = true;
   std::wstring wkey = Widen(key, &key_ok);
@@ -214,8 +230,9 @@ std::string ReadSetting(std::string_view app, std::string_view section, std::str
   return Narrow(WideText(raw->second));
 }
 
-bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
-                  std::string_view value) {
+bool WriteSettingsValue(std::string_view app, std::string_view section, std::string_view key,
+                        std::string_view value) {
+  using namespace win;
   auto path = SettingsKey(app, section);
   bool key_ok = true;
   bool value_ok = true;
@@ -224,6 +241,8 @@ bool WriteSetting(std::string_view app, std::string_view section, std::string_vi
   if (!path || !key_ok || !value_ok || value.size() >= kMaxSettingBytes) return false;
   return SetText(HKEY_CURRENT_USER, *path, wkey, wvalue);
 }
+
+namespace win {
 
 std::optional<bool> ReadClearPageFileAtShutdown() {
   Key opened;

@@ -8,8 +8,12 @@
 #include <shlguid.h>
 #include <shobjidl.h>
 
+#include <vector>
+
 #include "platform/files.h"
+#include "platform/os_environment.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/registry_backend.h"
 #include "platform/shell_links.h"
 #include "platform/windows/path_forms.h"
@@ -176,11 +180,79 @@ bool WriteUninstallEntry(const UninstallEntry& entry) {
   return command && name;
 }
 
-void RemoveUninstallEntry(const UninstallEntry& entry) {
-  if (entry.product.empty()) return;
+namespace {
+
+constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE\\";
+constexpr char kCurrentUser[] = "HKEY_CURRENT_USER\\";
+
+// "[-key]" lines of a REGEDIT4 script, each ended by CR LF, in the ANSI code page regedit reads
+// such a script in; empty when a key has no form there.
+std::string RegistryScript(const std::vector<std::string>& keys) {
+  std::string script = "REGEDIT4\r\n";
+  for (const std::string& key : keys) {
+    bool ok = true;
+    const std::wstring wide = win::Widen(key, &ok);
+    BOOL lossy = FALSE;
+    const int size =
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                              static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
+    if (!ok || wide.empty() || size <= 0 || lossy) return {};
+    std::string ansi(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                          ansi.data(), size, nullptr, nullptr);
+    script += "[-" + ansi + "]\r\n";
+  }
+  return script;
+}
+
+// Deletes "HKEY_...\\path" with all its subkeys; a key that is not there is no failure.
+void DeleteKeyTree(const std::string& key) {
+  HKEY root = nullptr;
+  std::string path;
+  if (key.starts_with(kLocalMachine)) {
+    root = HKEY_LOCAL_MACHINE;
+    path = key.substr(sizeof kLocalMachine - 1);
+  } else if (key.starts_with(kCurrentUser)) {
+    root = HKEY_CURRENT_USER;
+    path = key.substr(sizeof kCurrentUser - 1);
+  }
   bool ok = true;
-  const std::wstring key = win::Widen(std::string(kUninstallKey) + entry.product, &ok);
-  if (ok) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+  const std::wstring wide = win::Widen(path, &ok);
+  if (root != nullptr && ok && !wide.empty()) ::RegDeleteTreeW(root, wide.c_str());
+}
+
+// Writes the script for `keys` into `folder` and starts regedit on it; the script's path, or
+// empty when it could not be written or run.
+std::string ApplyRegistryScript(const std::vector<std::string>& keys, const std::string& folder) {
+  const std::string windows = GetSpecialFolder(SpecialFolder::kWindows);
+  const std::string script = RegistryScript(keys);
+  if (folder.empty() || windows.empty() || script.empty()) return {};
+  const std::string path = JoinPath(folder, "uninstall.reg");
+  if (!WriteWholeFile(path, script)) return {};
+  std::string form = win::ShortPathOf(path);
+  if (form.empty()) form = path;
+  if (!Spawn(JoinPath(windows, "regedit.exe"), {"/S", form}, {.hidden = true})) {
+    RemoveFile(path);
+    return {};
+  }
+  // regedit reads the script at its start; it is not waited for beyond that.
+  ::Sleep(500);
+  return path;
+}
+
+}  // namespace
+
+std::string RemoveUninstallEntry(const UninstallEntry& entry, const std::string& settings_key,
+                                 const std::string& script_folder) {
+  std::vector<std::string> keys;
+  if (!settings_key.empty()) keys.push_back(settings_key);
+  if (!entry.product.empty()) keys.push_back(UninstallEntryPlace(entry));
+  if (keys.empty()) return {};
+  std::string script = ApplyRegistryScript(keys, script_folder);
+  if (script.empty()) {
+    for (const std::string& key : keys) DeleteKeyTree(key);
+  }
+  return script;
 }
 
 }  // namespace nd::platform

@@ -104,6 +104,18 @@ void SyncAndDropCaches() {
   }
 }
 
+// What the block device has written so far, from its counters (sectors of 512 bytes).
+uint64_t DeviceBytesWritten(const std::string& device) {
+  const std::string name = fs::path(device).filename().string();
+  std::FILE* f = std::fopen(("/sys/block/" + name + "/stat").c_str(), "r");
+  if (f == nullptr) return 0;
+  unsigned long long v[7] = {};
+  const int got = std::fscanf(f, "%llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3],
+                              &v[4], &v[5], &v[6]);
+  std::fclose(f);
+  return got == 7 ? v[6] * 512 : 0;
+}
+
 // The volume's free space every 10 ms while a tool runs.
 class FreeSpaceTrace {
  public:
@@ -143,6 +155,10 @@ struct Outcome {
   double whole = 0;
   double steady = 0;  // bytes per second
   uint64_t lowest = 0;
+  // The whole run and a sync after it: until everything the tool wrote is on the device, and
+  // how much that was.
+  double on_device = 0;
+  uint64_t device_bytes = 0;
   int status = -1;
   long peak_kb = 0;
 };
@@ -340,11 +356,15 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
         return;
       }
       SyncAndDropCaches();
+      const uint64_t written_before = DeviceBytesWritten(volume.Device());
       Outcome out;
       FreeSpaceTrace trace(volume.MountPoint());
       int status = tool.run(volume.MountPoint(), out);
       double whole = Seconds(trace.Start());
       trace.Stop();
+      ::sync();
+      const double on_device = Seconds(trace.Start());
+      const uint64_t device_bytes = DeviceBytesWritten(volume.Device()) - written_before;
       long peak = out.peak_kb;
       if (const char* keep = std::getenv("ND_BENCH_TRACES")) {
         std::string name = std::string(keep) + "/" + std::to_string(size >> 20) + "-" +
@@ -360,12 +380,14 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
       out = Measure(trace.Samples(), whole);
       out.status = status;
       out.peak_kb = peak;
+      out.on_device = on_device;
+      out.device_bytes = device_bytes;
       if (verbose) {
         std::printf(
-            "    %-32s full %6.2f s  whole %6.2f s  steady %5.0f MB/s  left %5.1f MB  "
-            "exit %d\n",
-            tool.name.c_str(), out.to_full, out.whole, out.steady / 1e6,
-            static_cast<double>(out.lowest) / 1e6, status);
+            "    %-32s full %6.2f s  whole %6.2f s  synced %6.2f s  device %5.0f MB  steady "
+            "%5.0f MB/s  left %5.1f MB  exit %d\n",
+            tool.name.c_str(), out.to_full, out.whole, out.on_device, out.device_bytes / 1e6,
+            out.steady / 1e6, static_cast<double>(out.lowest) / 1e6, status);
       }
       runs[tool.name].push_back(out);
     }
@@ -379,22 +401,26 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
   double ref_full = median(ref, &Outcome::to_full);
   double ref_steady = median(ref, &Outcome::steady);
   std::printf(
-      "  | tool | time to full | whole run | steady state | steady / dd direct | "
-      "full: dd direct / tool | left free |\n  |---|---|---|---|---|---|---|\n");
+      "  | tool | time to full | whole run | whole run and sync | written to the device | steady "
+      "state | steady / dd direct | full: dd direct / tool | left free |\n"
+      "  |---|---|---|---|---|---|---|---|---|\n");
   for (const Tool& tool : tools) {
     const std::vector<Outcome>& r = runs[tool.name];
     if (r.empty()) {
-      std::printf("  | `%s` | not installed | | | | | |\n", tool.name.c_str());
+      std::printf("  | `%s` | not installed | | | | | | | |\n", tool.name.c_str());
       continue;
     }
     double full = median(r, &Outcome::to_full);
     double steady = median(r, &Outcome::steady);
     std::vector<double> left;
     for (const Outcome& o : r) left.push_back(static_cast<double>(o.lowest));
-    std::printf("  | `%s` | %.2f s | %.2f s | %.0f MB/s | %.2f | %.2f | %.1f MB |\n",
-                tool.name.c_str(), full, median(r, &Outcome::whole), steady / 1e6,
-                ref_steady > 0 ? steady / ref_steady : 0, full > 0 ? ref_full / full : 0,
-                Median(left) / 1e6);
+    std::vector<double> written;
+    for (const Outcome& o : r) written.push_back(static_cast<double>(o.device_bytes));
+    std::printf(
+        "  | `%s` | %.2f s | %.2f s | %.2f s | %.0f MB | %.0f MB/s | %.2f | %.2f | %.1f MB |\n",
+        tool.name.c_str(), full, median(r, &Outcome::whole), median(r, &Outcome::on_device),
+        Median(written) / 1e6, steady / 1e6, ref_steady > 0 ? steady / ref_steady : 0,
+        full > 0 ? ref_full / full : 0, Median(left) / 1e6);
   }
   std::vector<double> peaks;
   for (const Outcome& o : runs["nulldrift-clean --way 2"]) peaks.push_back(o.peak_kb / 1024.0);

@@ -55,7 +55,8 @@ demo: build
 	scripts/demo.sh
 
 # As root: the fill side by side with dd and the usual free-space wipers, and the small-file
-# pass against a plain C loop, on scratch volumes that behave like a disk.
+# pass against a plain C loop, on scratch volumes that behave like a disk; with build-windows/
+# (make windows) also nulldrift-clean.exe under Wine against dd conv=fsync.
 bench: build
 	scripts/install-bench-tools
 	$(BUILD)/nulldrift_bench

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "engine/free_space_fill.h"
 #include "engine/small_file_pass.h"
 #include "engine/volume_access.h"
@@ -34,14 +35,9 @@
 
 extern char** environ;
 
-namespace {
+namespace nd::bench {
 
 namespace fs = std::filesystem;
-using nd::test::ScratchVolume;
-using Clock = std::chrono::steady_clock;
-
-constexpr uint64_t kGiB = 1ull << 30;
-constexpr int kRounds = 3;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
@@ -60,15 +56,21 @@ bool HasProgram(const std::string& name) {
   return false;
 }
 
-// Runs a program with its output on /dev/null and waits for it. Its exit status, -1 when it
-// could not run; its peak memory from the kernel's accounting.
-int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-          long* peak_kb = nullptr) {
+int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, long* peak_kb,
+          const std::string& folder) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // `env` replaces variables of the same name: a program may read the first of two.
+  auto named = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
   std::vector<std::string> env_strings;
-  for (char** e = environ; *e; ++e) env_strings.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    bool replaced = std::any_of(env.begin(), env.end(), [&](const std::string& given) {
+      return named(given) == named(entry);
+    });
+    if (!replaced) env_strings.push_back(std::move(entry));
+  }
   env_strings.insert(env_strings.end(), env.begin(), env.end());
   std::vector<char*> envp;
   for (std::string& e : env_strings) envp.push_back(e.data());
@@ -78,6 +80,7 @@ int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   pid_t pid = 0;
   int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -116,52 +119,20 @@ uint64_t DeviceBytesWritten(const std::string& device) {
   return got == 7 ? v[6] * 512 : 0;
 }
 
-// The volume's free space every 10 ms while a tool runs.
-class FreeSpaceTrace {
- public:
-  explicit FreeSpaceTrace(std::string mount) : mount_(std::move(mount)), start_(Clock::now()) {
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        samples_.emplace_back(Seconds(start_), FreeBytes(mount_));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
+FreeSpaceTrace::FreeSpaceTrace(std::string mount) : mount_(std::move(mount)), start_(Clock::now()) {
+  thread_ = std::thread([this] {
+    while (!stop_) {
       samples_.emplace_back(Seconds(start_), FreeBytes(mount_));
-    });
-  }
-  ~FreeSpaceTrace() { Stop(); }
-  FreeSpaceTrace(const FreeSpaceTrace&) = delete;
-  FreeSpaceTrace& operator=(const FreeSpaceTrace&) = delete;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    samples_.emplace_back(Seconds(start_), FreeBytes(mount_));
+  });
+}
 
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  Clock::time_point Start() const { return start_; }
-  const std::vector<std::pair<double, uint64_t>>& Samples() const { return samples_; }
-
- private:
-  std::string mount_;
-  Clock::time_point start_;
-  std::atomic<bool> stop_ = false;
-  std::vector<std::pair<double, uint64_t>> samples_;
-  std::thread thread_;
-};
-
-// One run of one tool: when the free space reached its lowest value, counted from the tool's
-// start; the whole run; and the rate between a quarter and 85 % of the way down, past the
-// start-up and before the end game.
-struct Outcome {
-  double to_full = 0;
-  double whole = 0;
-  double steady = 0;  // bytes per second
-  uint64_t lowest = 0;
-  // The whole run and a sync after it: until everything the tool wrote is on the device, and
-  // how much that was.
-  double on_device = 0;
-  uint64_t device_bytes = 0;
-  int status = -1;
-  long peak_kb = 0;
-};
+void FreeSpaceTrace::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
 
 Outcome Measure(const std::vector<std::pair<double, uint64_t>>& samples, double whole) {
   Outcome out;
@@ -187,6 +158,16 @@ Outcome Measure(const std::vector<std::pair<double, uint64_t>>& samples, double 
   if (t2 > t1) out.steady = static_cast<double>(f1 - f2) / (t2 - t1);
   return out;
 }
+
+}  // namespace nd::bench
+
+namespace {
+
+namespace fs = std::filesystem;
+using nd::test::ScratchVolume;
+using namespace nd::bench;
+
+constexpr int kRounds = 3;
 
 // The engine's sub-steps of way 2 on one volume, in this process, with a scripted host whose
 // fixed waits take no time: small files, copy source, fill (with the reserved pool), and the
@@ -270,12 +251,9 @@ class EngineRig {
   nd::engine::SubStepInput in_;
 };
 
-struct Tool {
-  std::string name;
-  std::string program;  // what must be installed
-  // Runs on the mounted, freshly made volume; returns its exit status.
-  std::function<int(const std::string& mount, Outcome& out)> run;
-};
+}  // namespace
+
+namespace nd::bench {
 
 std::vector<Tool> Tools(const std::string& data, const std::string& cleaner, bool verbose) {
   std::vector<std::string> env = {"HOME=" + data + "/home", "XDG_DATA_HOME=" + data,
@@ -294,16 +272,18 @@ std::vector<Tool> Tools(const std::string& data, const std::string& cleaner, boo
   };
   std::vector<Tool> tools;
   tools.push_back({"dd bs=1M oflag=direct", "dd",
-                   spawn({"dd", "if=/dev/zero", "of={}/dd.bin", "bs=1M", "oflag=direct"})});
+                   spawn({"dd", "if=/dev/zero", "of={}/dd.bin", "bs=1M", "oflag=direct"}),
+                   std::nullopt});
   tools.push_back({"dd bs=1M conv=fsync", "dd",
-                   spawn({"dd", "if=/dev/zero", "of={}/dd.bin", "bs=1M", "conv=fsync"})});
+                   spawn({"dd", "if=/dev/zero", "of={}/dd.bin", "bs=1M", "conv=fsync"}),
+                   std::nullopt});
   tools.push_back({"scrub -S -p fillzero -X", "scrub",
-                   spawn({"scrub", "-S", "-p", "fillzero", "-X", "{}/scrub"})});
-  tools.push_back(
-      {"sfill -f -l -l -z -I", "sfill", spawn({"sfill", "-f", "-l", "-l", "-z", "-I", "{}"})});
+                   spawn({"scrub", "-S", "-p", "fillzero", "-X", "{}/scrub"}), std::nullopt});
+  tools.push_back({"sfill -f -l -l -z -I", "sfill",
+                   spawn({"sfill", "-f", "-l", "-l", "-z", "-I", "{}"}), std::nullopt});
   tools.push_back({"bleachbit --wipe-free-space", "bleachbit",
-                   spawn({"bleachbit", "--wipe-free-space", "{}"})});
-  tools.push_back({"nulldrift-clean --way 2", cleaner, spawn({cleaner, "--way", "2", "{}"})});
+                   spawn({"bleachbit", "--wipe-free-space", "{}"}), std::nullopt});
+  tools.push_back({"nulldrift-clean --way 2", cleaner, spawn({cleaner, "--way", "2", "{}"}), 0});
   auto engine = [data, verbose](bool small_files) {
     return [data, verbose, small_files](const std::string& mount, Outcome&) {
       EngineRig rig(mount, data);
@@ -316,9 +296,9 @@ std::vector<Tool> Tools(const std::string& data, const std::string& cleaner, boo
       return p.status;
     };
   };
-  tools.push_back({"way 2 without the fixed waits", "", engine(true)});
+  tools.push_back({"way 2 without the fixed waits", "", engine(true), 1});
   // The fill on its own, on a volume as the other tools find it.
-  tools.push_back({"copy source and fill alone", "", engine(false)});
+  tools.push_back({"copy source and fill alone", "", engine(false), 1});
   return tools;
 }
 
@@ -328,31 +308,39 @@ bool Installed(const Tool& tool) {
   return HasProgram(tool.program);
 }
 
-// Every tool on one kind of volume, alternating, kRounds rounds; then the table.
-void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, const std::string& data,
-                const std::string& cleaner, int rounds, bool verbose) {
-  std::printf("\n%s\n", title);
+void SideBySide(const Comparison& c, int rounds, bool verbose) {
+  std::printf("\n%s\n", c.title.c_str());
   ScratchVolume::Options options;
   options.like_a_disk = true;
-  if (kind == ScratchVolume::Kind::kExt4) {
-    options.mkfs_args = {"-E", "nodiscard,lazy_itable_init=0,lazy_journal_init=0"};
+  if (c.kind == ScratchVolume::Kind::kExt4) {
+    options.mkfs_args =
+        c.mkfs_args.empty() ? std::vector<std::string>{"-E", kExt4Extended} : c.mkfs_args;
   }
-  ScratchVolume volume(kind, size, options);
+  ScratchVolume volume(c.kind, c.size, options);
+  struct Done {
+    const std::function<void()>& hook;
+    ~Done() {
+      if (hook) hook();
+    }
+  } done{c.done};
   if (!volume.Ready()) {
     std::printf("  skipped: %s\n", volume.SkipReason().c_str());
     return;
   }
   // The program sees this volume and nothing else.
   ::setenv("NULLDRIFT_MOUNTS", volume.MountPoint().c_str(), 1);
-  std::vector<Tool> tools = Tools(data, cleaner, verbose);
   std::map<std::string, std::vector<Outcome>> runs;
   for (int round = 0; round < rounds; ++round) {
-    for (size_t k = 0; k < tools.size(); ++k) {
+    for (size_t k = 0; k < c.tools.size(); ++k) {
       // Each round starts one tool later, so that none always runs first.
-      const Tool& tool = tools[(k + static_cast<size_t>(round)) % tools.size()];
+      const Tool& tool = c.tools[(k + static_cast<size_t>(round)) % c.tools.size()];
       if (!Installed(tool)) continue;
       if (!volume.Reformat()) {
         std::printf("  could not make a fresh file system\n");
+        return;
+      }
+      if (c.prepare && !c.prepare(volume)) {
+        std::printf("  could not prepare the volume\n");
         return;
       }
       SyncAndDropCaches();
@@ -367,7 +355,7 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
       const uint64_t device_bytes = DeviceBytesWritten(volume.Device()) - written_before;
       long peak = out.peak_kb;
       if (const char* keep = std::getenv("ND_BENCH_TRACES")) {
-        std::string name = std::string(keep) + "/" + std::to_string(size >> 20) + "-" +
+        std::string name = std::string(keep) + "/" + std::to_string(c.size >> 20) + "-" +
                            std::to_string(round) + "-" + tool.name.substr(0, tool.name.find(' ')) +
                            ".txt";
         if (FILE* f = std::fopen(name.c_str(), "w")) {
@@ -392,7 +380,7 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
       runs[tool.name].push_back(out);
     }
   }
-  const std::vector<Outcome>& ref = runs["dd bs=1M oflag=direct"];
+  const std::vector<Outcome>& ref = runs[c.reference];
   auto median = [](const std::vector<Outcome>& r, double Outcome::*field) {
     std::vector<double> values;
     for (const Outcome& o : r) values.push_back(o.*field);
@@ -400,11 +388,13 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
   };
   double ref_full = median(ref, &Outcome::to_full);
   double ref_steady = median(ref, &Outcome::steady);
+  const char* label = c.reference_label.c_str();
   std::printf(
       "  | tool | time to full | whole run | whole run and sync | written to the device | steady "
-      "state | steady / dd direct | full: dd direct / tool | left free |\n"
-      "  |---|---|---|---|---|---|---|---|---|\n");
-  for (const Tool& tool : tools) {
+      "state | steady / %s | full: %s / tool | left free |\n"
+      "  |---|---|---|---|---|---|---|---|---|\n",
+      label, label);
+  for (const Tool& tool : c.tools) {
     const std::vector<Outcome>& r = runs[tool.name];
     if (r.empty()) {
       std::printf("  | `%s` | not installed | | | | | | | |\n", tool.name.c_str());
@@ -422,9 +412,36 @@ void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, cons
         Median(written) / 1e6, steady / 1e6, ref_steady > 0 ? steady / ref_steady : 0,
         full > 0 ? ref_full / full : 0, Median(left) / 1e6);
   }
+  for (const Tool& tool : c.tools) {
+    if (!tool.expected_status) continue;
+    int failed = 0;
+    for (const Outcome& o : runs[tool.name]) failed += o.status != *tool.expected_status ? 1 : 0;
+    if (failed > 0) {
+      std::printf("  `%s`: %d run(s) ended without exit status %d\n", tool.name.c_str(), failed,
+                  *tool.expected_status);
+    }
+  }
   std::vector<double> peaks;
-  for (const Outcome& o : runs["nulldrift-clean --way 2"]) peaks.push_back(o.peak_kb / 1024.0);
+  for (const Outcome& o : runs[c.peak_tool]) peaks.push_back(o.peak_kb / 1024.0);
   if (!peaks.empty()) std::printf("  nulldrift-clean peak memory: %.0f MB\n", Median(peaks));
+}
+
+}  // namespace nd::bench
+
+namespace {
+
+// Every tool on one kind of volume, alternating, kRounds rounds; then the table.
+void SideBySide(const char* title, ScratchVolume::Kind kind, uint64_t size, const std::string& data,
+                const std::string& cleaner, int rounds, bool verbose) {
+  Comparison c;
+  c.title = title;
+  c.kind = kind;
+  c.size = size;
+  c.tools = Tools(data, cleaner, verbose);
+  c.reference = "dd bs=1M oflag=direct";
+  c.reference_label = "dd direct";
+  c.peak_tool = "nulldrift-clean --way 2";
+  nd::bench::SideBySide(c, rounds, verbose);
 }
 
 // The small-file pass against a plain C loop creating the same names, and the deletion
@@ -433,7 +450,7 @@ void SmallFileBench(const std::string& data, int rounds) {
   std::printf("\nSmall-file pass and deletion, ext4 1 GiB, direct I/O (20,001 files):\n");
   ScratchVolume::Options options;
   options.like_a_disk = true;
-  options.mkfs_args = {"-E", "nodiscard,lazy_itable_init=0,lazy_journal_init=0"};
+  options.mkfs_args = {"-E", kExt4Extended};
   ScratchVolume volume(ScratchVolume::Kind::kExt4, kGiB, options);
   if (!volume.Ready()) {
     std::printf("  skipped: %s\n", volume.SkipReason().c_str());
@@ -485,18 +502,27 @@ void SmallFileBench(const std::string& data, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (::geteuid() != 0) {
-    std::fprintf(stderr, "The benchmarks loop-mount scratch volumes and need root.\n");
-    return 1;
-  }
   std::string cleaner = fs::absolute(fs::path(argv[0]).parent_path() / "nulldrift-clean").string();
   std::vector<std::string> args(argv + 1, argv + argc);
   auto given = [&args](const char* flag) {
     return std::find(args.begin(), args.end(), flag) != args.end();
   };
+  if (::geteuid() != 0) {
+    std::fprintf(stderr, "The benchmarks loop-mount scratch volumes and need root%s.\n",
+                 given("--wine") ? ": the fill under Wine is skipped" : "");
+    return 1;
+  }
+  // The Windows build beside this one, as `make windows` places it; ND_BENCH_WINDOWS_BUILD
+  // names another.
+  const char* windows_build = std::getenv("ND_BENCH_WINDOWS_BUILD");
+  std::string windows = windows_build
+                            ? std::string(windows_build)
+                            : fs::absolute(fs::path(argv[0]).parent_path() / ".." / "build-windows")
+                                  .lexically_normal()
+                                  .string();
   bool quick = given("--quick");
   bool verbose = given("--verbose");
-  bool all = !given("--small") && !given("--ext4") && !given("--ntfs");
+  bool all = !given("--small") && !given("--ext4") && !given("--ntfs") && !given("--wine");
   int rounds = quick ? 1 : kRounds;
   // The copy source, the job log and the peers' home folders go to a scratch tmpfs, never to
   // the machine's disk.
@@ -520,5 +546,6 @@ int main(int argc, char** argv) {
     SideBySide("Fill, NTFS (ntfs-3g) 2 GiB, direct I/O:", ScratchVolume::Kind::kNtfs, 2 * kGiB,
                data.MountPoint(), cleaner, rounds, verbose);
   }
+  if (all || given("--wine")) WineFill(data.MountPoint(), windows, ND_SOURCE_DIR, rounds, verbose);
   return 0;
 }

@@ -72,5 +72,13 @@ bool FlushFileSystem(const std::string& path);
 // NTFS through ntfs-3g). True when it is off afterwards or the filesystem never compresses.
 bool DisableCompression(const std::string& folder);
 
+// How the command line names a volume here and what NULLDRIFT_MOUNTS holds, as the help text
+// says it: whole lines, each ending in a newline.
+struct VolumeNamingHelp {
+  std::string_view volumes;  // the opening paragraph, "Makes deleted files ..."
+  std::string_view mounts;   // the NULLDRIFT_MOUNTS line of the environment list
+};
+VolumeNamingHelp VolumeNamingHelpText();
+
 }  // namespace platform
 }  // namespace nd

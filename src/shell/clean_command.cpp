@@ -113,13 +113,13 @@ std::string ResolveVolumes(const std::vector<std::string>& wanted,
 }
 
 std::string CleanHelpText() {
-  return R"(Usage: nulldrift-clean [options] VOLUME...
+  const platform::VolumeNamingHelp naming = platform::VolumeNamingHelpText();
+  std::string text = R"(Usage: nulldrift-clean [options] VOLUME...
        nulldrift-clean --list [--json]
 
-Makes deleted files on the given volumes unrecoverable. Every VOLUME is a drive letter as
-the program shows it (D, E:, ...) or a mount point (/media/stick). Only files the program
-writes itself are ever deleted; existing files are not touched.
-
+)";
+  text += naming.volumes;
+  text += R"(
 Options:
   --way 1|2          1: overwrite the file records of deleted files (quick, the default);
                      2: also fill every free byte with filler files, then delete them
@@ -148,8 +148,9 @@ The exit status is 0 only when every volume was completed; 1 when one was not;
 2 for a wrong command line.
 
 Environment:
-  NULLDRIFT_MOUNTS   colon-separated mount points; only these are volumes
 )";
+  text += naming.mounts;
+  return text;
 }
 
 }  // namespace nd

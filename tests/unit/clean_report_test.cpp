@@ -75,6 +75,22 @@ TEST(CleanCommand, ListVersionJsonAndQuiet) {
   EXPECT_NE(ParseCleanCommand({"--json"}).error, "");  // a job still needs its volumes
 }
 
+// The help names volumes and NULLDRIFT_MOUNTS the way this platform's command line takes them.
+TEST(CleanCommand, HelpDescribesThePlatformsVolumeNames) {
+  const std::string help = CleanHelpText();
+  EXPECT_NE(help.find("Usage: nulldrift-clean"), std::string::npos);
+  EXPECT_NE(help.find("Options:"), std::string::npos);
+  EXPECT_EQ(help.back(), '\n');
+#ifdef _WIN32
+  EXPECT_NE(help.find("drive roots separated by \";\""), std::string::npos) << help;
+  EXPECT_EQ(help.find("mount point"), help.find("mount point, label")) << help;
+  EXPECT_EQ(help.find("colon-separated"), std::string::npos) << help;
+#else
+  EXPECT_NE(help.find("or a mount point (/media/stick)"), std::string::npos) << help;
+  EXPECT_NE(help.find("NULLDRIFT_MOUNTS   colon-separated mount points"), std::string::npos);
+#endif
+}
+
 TEST(VolumeListing, OneSafeLinePerVolumeWhateverTheLabelsAndMountPointsHold) {
   std::vector<VolumeInfo> volumes = AwkwardVolumes();
   std::vector<std::string> lines = Lines(VolumeListText(volumes));

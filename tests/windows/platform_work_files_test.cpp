@@ -66,6 +66,34 @@ TEST(WorkFolder, CreatesAppendsPadsCutsAndRemovesThroughTheHandle) {
   EXPECT_FALSE(PathExists(path));
 }
 
+// A copy larger than the fill's usual buffer gets a buffer of its size, and the buffer kept
+// for one pattern is never used for another: every file holds exactly its own pattern.
+TEST(WorkFolder, RepeatedWritesHoldTheirOwnPatternAtAnySize) {
+  test::ScratchFolder scratch;
+  const std::string path = scratch / "NDRF_temp";
+  FolderRefusal why = FolderRefusal::kUnusable;
+  auto folder = OpenWorkFolder(path, why);
+  ASSERT_TRUE(folder);
+  auto repeated = [](std::string_view pattern, size_t size) {
+    std::string text;
+    text.reserve(size);
+    while (text.size() < size) text.append(pattern.substr(0, size - text.size()));
+    return text;
+  };
+  const std::string line = "0123456789abcdefghijklmnopqrstuvwxyz\r\n";
+  const size_t large = (size_t{64} << 20) + 4099;
+  const std::pair<std::string, size_t> writes[] = {
+      {line, 1000}, {line, large}, {"other\r\n", 70}, {line, 77}};
+  for (size_t i = 0; i < std::size(writes); ++i) {
+    const auto& [pattern, size] = writes[i];
+    const std::string name = "000-ws" + std::to_string(i);
+    ASSERT_EQ(folder->WriteRepeated(name, pattern, size), IoStatus::kOk);
+    EXPECT_TRUE(Read(path + "\\" + name) == repeated(pattern, size)) << name;
+  }
+  folder->RemoveAll();
+  EXPECT_FALSE(PathExists(path));
+}
+
 // The empty files that take the file table's last records have long names with "$$$"; a job
 // lists and deletes some thousands of them.
 TEST(WorkFolder, ThousandsOfEmptyFilesWithLongDollarNamesAreListedAndDeleted) {

@@ -535,4 +535,12 @@ bool FlushFileSystem(const std::string& path) {
   return ::close(fd) == 0 && ok;
 }
 
+VolumeNamingHelp VolumeNamingHelpText() {
+  return {
+      "Makes deleted files on the given volumes unrecoverable. Every VOLUME is a drive letter as\n"
+      "the program shows it (D, E:, ...) or a mount point (/media/stick). Only files the program\n"
+      "writes itself are ever deleted; existing files are not touched.\n",
+      "  NULLDRIFT_MOUNTS   colon-separated mount points; only these are volumes\n"};
+}
+
 }  // namespace nd::platform

@@ -243,4 +243,14 @@ bool ClearCompression(HANDLE folder) {
 }
 
 }  // namespace win
+
+VolumeNamingHelp VolumeNamingHelpText() {
+  return {
+      "Makes deleted files on the given volumes unrecoverable. Every VOLUME is a drive letter\n"
+      "as the program shows it, alone, with its colon or as the drive's root (D, E:, F:\\).\n"
+      "Only files the program writes itself are ever deleted; existing files are not touched.\n",
+      "  NULLDRIFT_MOUNTS   drive roots separated by \";\" (D:\\;E:\\); only these drives are\n"
+      "                     volumes\n"};
+}
+
 }  // namespace nd::platform

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/files.h"
@@ -42,7 +43,15 @@ constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 
 constexpr size_t kCopyChunk = size_t{4} << 20;
 constexpr size_t kWriterBuffer = size_t{1} << 20;
-constexpr size_t kFillChunk = size_t{8} << 20;
+// The pattern buffer of a fill holds at least this much, and at least one whole copy.
+constexpr size_t kFillBuffer = size_t{64} << 20;
+constexpr size_t kLargestFillBuffer = size_t{256} << 20;
+// The most one WriteFile call takes: its count is a DWORD. Kept a multiple of the 4 KiB page,
+// so that a split lands on a sector boundary.
+constexpr size_t kMostPerWrite = size_t{0xFFFFF000};
+// Where a volume refuses a write that large (a redirector may lack the memory to lock it), the
+// request is halved down to this size before that counts as a failure.
+constexpr size_t kSmallestSplit = size_t{1} << 20;
 constexpr int kMaxDepth = 512;
 
 // The folder handle: enough to list, create, set compression, read its owner and delete it.
@@ -160,20 +169,41 @@ bool IsRealFolder(DWORD attributes) {
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-IoStatus WriteAll(HANDLE file, const char* data, size_t size) {
+// Whether a refused write may go through as smaller requests: the system or the volume had
+// no resources for one that large.
+bool TooLargeForVolume(DWORD error) {
+  return error == ERROR_NO_SYSTEM_RESOURCES || error == ERROR_NOT_ENOUGH_MEMORY ||
+         error == ERROR_WORKING_SET_QUOTA || error == ERROR_INVALID_USER_BUFFER ||
+         error == ERROR_NOT_ENOUGH_QUOTA;
+}
+
+// Writes all of `data` in as few WriteFile calls as the DWORD count and the volume allow.
+// `most` is the largest request the volume has taken; it shrinks where the volume refuses a
+// larger one, and the caller may keep it for the next file.
+IoStatus WriteAll(HANDLE file, const char* data, size_t size, size_t& most) {
   while (size > 0) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, kFillChunk));
+    DWORD chunk = static_cast<DWORD>(std::min(size, most));
     DWORD written = 0;
     if (!::WriteFile(file, data, chunk, &written, nullptr)) {
+      DWORD error = ::GetLastError();
+      if (TooLargeForVolume(error) && chunk > kSmallestSplit) {
+        most = std::max(kSmallestSplit, static_cast<size_t>(chunk / 2) & ~size_t{0xFFF});
+        continue;
+      }
       // A full volume first takes what still fits (a short write that succeeds), then says
       // ERROR_DISK_FULL: no space, not a failure.
-      return StatusOfError(::GetLastError());
+      return StatusOfError(error);
     }
     if (written == 0) return IoStatus::kNoSpace;
     data += written;
     size -= written;
   }
   return IoStatus::kOk;
+}
+
+IoStatus WriteAll(HANDLE file, const char* data, size_t size) {
+  size_t most = kMostPerWrite;
+  return WriteAll(file, data, size, most);
 }
 
 // Names of the entries of the open folder, with their attributes, in the file system's order.
@@ -339,34 +369,67 @@ bool RemoveOpenFolder(Handle folder, const std::string& path) {
   return marked && !PathExists(path);
 }
 
-IoStatus FillWithPattern(HANDLE out, std::string_view pattern, uint64_t size) {
-  size_t chunk = pattern.size();
-  while (chunk < kFillChunk) chunk += pattern.size();
-  AlignedBuffer buffer(chunk);
-  if (!buffer.data) return IoStatus::kFailed;
-  for (size_t at = 0; at < chunk; at += pattern.size()) {
-    std::memcpy(buffer.data + at, pattern.data(), pattern.size());
+// Whole repetitions of a pattern, at least kFillBuffer bytes and at least one copy (up to
+// kLargestFillBuffer): made once per fill and kept, since every copy of a fill writes the same
+// bytes, and large enough that a copy is a single write request.
+class PatternBuffer {
+ public:
+  PatternBuffer(std::string_view pattern, uint64_t least) : pattern_(pattern) {
+    uint64_t wanted = std::clamp<uint64_t>(least, kFillBuffer, kLargestFillBuffer);
+    uint64_t repeats = (wanted + pattern.size() - 1) / pattern.size();
+    size_t size = static_cast<size_t>(repeats * pattern.size());
+    data_ =
+        static_cast<char*>(::VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!data_) return;
+    size_ = size;
+    for (size_t at = 0; at < size_; at += pattern.size()) {
+      std::memcpy(data_ + at, pattern.data(), pattern.size());
+    }
   }
-  IoStatus status = IoStatus::kOk;
-  for (uint64_t left = size; left > 0 && status == IoStatus::kOk;) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));
-    status = WriteAll(out, buffer.data, n);
-    left -= n;
+  ~PatternBuffer() {
+    if (data_) ::VirtualFree(data_, 0, MEM_RELEASE);
   }
-  return status;
-}
+  PatternBuffer(const PatternBuffer&) = delete;
+  PatternBuffer& operator=(const PatternBuffer&) = delete;
+
+  // Holds `pattern` and writes `size` bytes of it in one request, or is as large as it gets.
+  bool Serves(std::string_view pattern, uint64_t size) const {
+    return pattern_ == pattern && (size <= size_ || size_ >= kLargestFillBuffer);
+  }
+
+  // `size` bytes of the pattern into `out`. The buffer is whole repetitions, so each pass over
+  // it starts at the pattern's beginning.
+  IoStatus Fill(HANDLE out, uint64_t size, size_t& most) const {
+    if (!data_) return IoStatus::kFailed;
+    IoStatus status = IoStatus::kOk;
+    for (uint64_t left = size; left > 0 && status == IoStatus::kOk;) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(left, size_));
+      status = WriteAll(out, data_, n, most);
+      left -= n;
+    }
+    return status;
+  }
+
+ private:
+  std::string pattern_;
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 class WindowsWorkFolder final : public WorkFolderHandle {
  public:
   WindowsWorkFolder(std::string path, Handle folder, Identity id, bool leftover)
       : path_(std::move(path)), folder_(std::move(folder)), id_(id), leftover_(leftover) {}
 
+  // The small files (thousands, a few bytes each) are flushed all together by Flush, before
+  // the deletion: one flush each as they are made waits for a journal commit every time.
   IoStatus Create(std::string_view name, std::string_view data) override {
     IoStatus status = IoStatus::kOk;
     Handle file = CreateExclusive(name, status);
     if (!file) return status;
-    const IoStatus written = WriteAll(file.get(), data.data(), data.size());
-    return Finish(std::move(file), written);
+    const IoStatus written = WriteAll(file.get(), data.data(), data.size(), most_per_write_);
+    unflushed_.emplace_back(name);
+    return written;
   }
 
   // Every file is flushed before it is closed (see Finish), so `durable` asks nothing more.
@@ -375,7 +438,7 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     bool fresh = !created_.contains(name);
     Handle file = fresh ? CreateExclusive(name, status) : OpenOwn(name, FILE_APPEND_DATA);
     if (!file) return status == IoStatus::kOk ? IoStatus::kFailed : status;
-    const IoStatus written = WriteAll(file.get(), data.data(), data.size());
+    const IoStatus written = WriteAll(file.get(), data.data(), data.size(), most_per_write_);
     return Finish(std::move(file), written);
   }
 
@@ -396,7 +459,7 @@ class WindowsWorkFolder final : public WorkFolderHandle {
         break;
       }
       if (got == 0) break;
-      status = WriteAll(out.get(), buffer.data, got);
+      status = WriteAll(out.get(), buffer.data, got, most_per_write_);
       if (status != IoStatus::kOk) break;
     }
     return Finish(std::move(out), status);
@@ -407,7 +470,11 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     IoStatus status = IoStatus::kOk;
     Handle out = CreateExclusive(name, status);
     if (!out) return status;
-    const IoStatus written = FillWithPattern(out.get(), pattern, size);
+    if (!pattern_buffer_ || !pattern_buffer_->Serves(pattern, size)) {
+      pattern_buffer_.reset();
+      pattern_buffer_ = std::make_unique<PatternBuffer>(pattern, size);
+    }
+    const IoStatus written = pattern_buffer_->Fill(out.get(), size, most_per_write_);
     return Finish(std::move(out), written);
   }
 
@@ -423,7 +490,7 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     std::string pad;
     pad.reserve(missing);
     while (pad.size() < missing) pad.append(filler.substr(0, missing - pad.size()));
-    const IoStatus written = WriteAll(file.get(), pad.data(), pad.size());
+    const IoStatus written = WriteAll(file.get(), pad.data(), pad.size(), most_per_write_);
     return Finish(std::move(file), written);
   }
 
@@ -481,9 +548,23 @@ class WindowsWorkFolder final : public WorkFolderHandle {
     return true;
   }
 
-  // A volume can be flushed as a whole only by an administrator; every file this folder wrote
-  // was flushed before it was closed, which is what the deletion needs.
-  bool Flush() override { return FlushFileSystem(path_) || all_flushed_; }
+  // A volume can be flushed as a whole only by an administrator. Otherwise every file this
+  // folder wrote is flushed on its own: the filler files were as they were closed, the small
+  // files are now, which is what the deletion needs.
+  bool Flush() override {
+    if (FlushFileSystem(path_)) {
+      unflushed_.clear();
+      return true;
+    }
+    for (const std::string& name : unflushed_) {
+      // One deleted since needs nothing.
+      if (!created_.contains(name)) continue;
+      Handle file = OpenOwn(name, FILE_GENERIC_WRITE);
+      if (!file || !::FlushFileBuffers(file.get())) all_flushed_ = false;
+    }
+    unflushed_.clear();
+    return all_flushed_;
+  }
 
   void DisableCompression() override {
     if (folder_ && StillInPlace()) win::ClearCompression(folder_.get());
@@ -583,6 +664,10 @@ class WindowsWorkFolder final : public WorkFolderHandle {
   bool leftover_;
   bool all_flushed_ = true;
   std::map<std::string, Identity, std::less<>> created_;
+  std::vector<std::string> unflushed_;  // made by Create, flushed by the next Flush
+  std::unique_ptr<PatternBuffer> pattern_buffer_;
+  // The largest write request this folder's volume has taken.
+  size_t most_per_write_ = kMostPerWrite;
 };
 
 }  // namespace

@@ -42,11 +42,11 @@ class FakeBrowser {
 
   std::string Log() const { return folder_ / "opened.log"; }
 
-  // The targets opened so far, waiting up to two seconds for `count` of them (the opener runs
-  // on its own).
+  // The targets opened so far, waiting up to ten seconds for `count` of them (the opener runs
+  // on its own; under Wine on a loaded machine a batch file may take seconds to start).
   std::vector<std::string> Opened(size_t count = 1) const {
     std::vector<std::string> lines;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
       lines = Lines();
       if (lines.size() >= count) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

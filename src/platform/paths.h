@@ -6,6 +6,9 @@
 
 namespace nd::platform {
 
+// Whether `c` separates the parts of a path here.
+bool IsPathSeparator(char c);
+
 // `folder` and `name` joined by one separator; `name` alone when `folder` is empty.
 std::string JoinPath(const std::string& folder, const std::string& name);
 

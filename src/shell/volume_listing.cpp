@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/usable_volumes.h"
+#include "platform/paths.h"
 #include "ui/utf8.h"
 #include "wizard/disk_list.h"
 
@@ -67,7 +68,9 @@ std::string EscapedField(std::string_view text, bool keep_blanks) {
   for (size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
     size_t length = ui::Utf8CharLength(text, at);
-    bool plain = length > 1 || (length == 1 && byte > 0x20 && byte != 0x7F && byte != '\\') ||
+    // A backslash would start an escape, except where it separates the parts of every path.
+    const bool escape_char = byte == '\\' && !platform::IsPathSeparator('\\');
+    bool plain = length > 1 || (length == 1 && byte > 0x20 && byte != 0x7F && !escape_char) ||
                  (byte == ' ' && keep_blanks);
     if (plain) {
       out.append(text, at, length);

@@ -16,9 +16,10 @@ std::string DriveTypeName(int drive_type);
 // Why the program will not clean `volume`; empty when it will.
 std::string NotCleanableReason(const VolumeInfo& volume);
 
-// A text from outside (a label, a mount point) made safe as one field of a line: backslashes,
-// control characters and bytes of broken UTF-8 become \NNN octal escapes, as in the kernel's
-// mount table, and so do blanks unless `keep_blanks`. "-" stands for the empty text.
+// A text from outside (a label, a mount point) made safe as one field of a line: backslashes
+// (where they are no path separator), control characters and bytes of broken UTF-8 become \NNN
+// octal escapes, as in the kernel's mount table, and so do blanks unless `keep_blanks`. "-" stands
+// for the empty text.
 std::string EscapedField(std::string_view text, bool keep_blanks);
 
 // A heading, then one line per volume in enumeration order, the columns aligned: letter ("-"

@@ -9,6 +9,8 @@ constexpr char kSeparator = '/';
 
 }  // namespace
 
+bool IsPathSeparator(char c) { return c == kSeparator; }
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == kSeparator) return folder + name;

@@ -11,8 +11,6 @@ namespace {
 constexpr char kSeparator = '\\';
 constexpr std::string_view kSeparators = "\\/";
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // "D:" at the start of `path`.
@@ -22,9 +20,11 @@ bool HasDrive(const std::string& path) {
 
 }  // namespace
 
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  if (IsSeparator(folder.back())) return folder + name;
+  if (IsPathSeparator(folder.back())) return folder + name;
   return folder + kSeparator + name;
 }
 
@@ -35,15 +35,15 @@ std::string FileNameOf(const std::string& path) {
 }
 
 bool IsAbsolutePath(const std::string& path) {
-  if (HasDrive(path)) return path.size() >= 3 && IsSeparator(path[2]);
-  return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+  if (HasDrive(path)) return path.size() >= 3 && IsPathSeparator(path[2]);
+  return path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
 }
 
 std::string WithoutFinalSeparator(std::string path) {
-  if (path.size() < 2 || !IsSeparator(path.back())) return path;
+  if (path.size() < 2 || !IsPathSeparator(path.back())) return path;
   // "D:\" is a root; "\\" alone starts a server name.
   if (path.size() == 3 && HasDrive(path)) return path;
-  if (path.size() == 2 && IsSeparator(path[0])) return path;
+  if (path.size() == 2 && IsPathSeparator(path[0])) return path;
   path.pop_back();
   return path;
 }

@@ -9,6 +9,7 @@
 #include "wizard/disk_list.h"
 #include "wizard/navigation.h"
 #include "wizard/option_pages.h"
+#include "wizard/paging_file_option.h"
 #include "wizard/run_history.h"
 
 namespace nd::shell {

@@ -13,6 +13,7 @@
 #include "system/settings_keys.h"
 #include "wizard/navigation.h"
 #include "wizard/option_pages.h"
+#include "wizard/paging_file_option.h"
 #include "wizard/run_history.h"
 
 namespace nd::shell {
@@ -123,8 +124,7 @@ bool Start_Load(Start& w) {
   }
   wizard::RestoreMethod(w);
   wizard::RestoreChecks(w);
-  // No paging-file policy to read on this system.
-  w.Check6.SetValue(0);
+  wizard::RestorePagingFileOption(w);
   wizard::RefreshReportList(w);
   w.SetCaption(WindowTitle(w.svc.context.env, w.svc.context.language));
   return true;

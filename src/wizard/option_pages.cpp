@@ -44,8 +44,6 @@ void Check5_Click(Start& w) {
   Save(w.svc.context.settings, settings::kPreventStandBy, w.Check5.Value() != 0 ? "" : "NO");
 }
 
-void Check6_Click(Start& w) { w.Check6.SetValue(0); }
-
 void RestoreModeAndWay(Start& w) {
   const SettingsStore& store = w.svc.context.settings;
   const std::string mode = Get(store, settings::kNtfsMode);

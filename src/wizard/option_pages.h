@@ -11,8 +11,6 @@ void Option_Click(Start& w, int n);
 void Check3_Click(Start& w);
 void Check4_Click(Start& w);
 void Check5_Click(Start& w);
-// The paging-file policy has no counterpart here: the box stays cleared and nothing is written.
-void Check6_Click(Start& w);
 
 // Selects the NTFS mode and the cleaning way from the settings; an unknown stored value leaves
 // its group without a selection.

@@ -95,8 +95,7 @@ void Start::Design() {
   p = &Page(4);
   Row(Label23, p, 14, 30);
   Row(Check6, p, 50, 40);
-  // The paging-file policy has no counterpart on this system.
-  Check6.SetEnabled(false);
+  Check6.SetEnabled(svc.paging_file != nullptr);
   Place(Label7, p, kMargin + kIndent, 90, kContentWidth - kIndent, 40);
   Row(Check5, p, 132, 24);
   Row(Label37, p, 164, 22);

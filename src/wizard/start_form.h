@@ -11,6 +11,7 @@
 #include "engine/volume_access.h"
 #include "engine/working_page.h"
 #include "localisation/context.h"
+#include "platform/paging_file.h"
 #include "system/scramble.h"
 #include "ui/form_model.h"
 #include "ui/host.h"
@@ -38,6 +39,8 @@ struct StartServices {
   // Starts another copy of the program with `mode` as its one argument, without waiting;
   // false when it could not be started.
   std::function<bool(const std::string& mode)> start_second_copy;
+  // The machine's paging-file policy behind `Check6`; null where the system has none.
+  platform::PagingFilePolicy* paging_file = platform::SystemPagingFilePolicy();
 };
 
 // Window size in twips (15 twips make a pixel on a 96-DPI screen).

@@ -48,6 +48,7 @@ struct WizardRig {
           second_copies.push_back(mode);
           return second_copy_starts;
         }};
+    services.paging_file = paging_file;
     window = std::make_unique<wizard::Start>(std::move(services));
     host.Attach(*window);
     shell::WireStart(*window);
@@ -86,6 +87,24 @@ struct WizardRig {
   std::vector<std::string> second_windows;  // modes the second window was opened for
   std::vector<std::string> second_copies;   // modes other copies were started with
   bool second_copy_starts = true;
+  // None by default, so that no test reaches the machine's policy.
+  platform::PagingFilePolicy* paging_file = nullptr;
+};
+
+// The paging-file policy as a value in memory, with the trace file's content at each write.
+struct FakePagingFilePolicy : platform::PagingFilePolicy {
+  explicit FakePagingFilePolicy(std::string trace_file) : trace_file(std::move(trace_file)) {}
+  std::optional<uint32_t> Read() override { return value; }
+  bool Write(bool clear) override {
+    traces_at_write.push_back(ReadFile(trace_file));
+    if (refuse_writes) return false;
+    value = clear ? 1 : 0;
+    return true;
+  }
+  std::string trace_file;
+  std::optional<uint32_t> value;
+  bool refuse_writes = false;
+  std::vector<std::string> traces_at_write;
 };
 
 }  // namespace nd::test

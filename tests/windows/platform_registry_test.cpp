@@ -1,6 +1,6 @@
-// The registry through the W functions: values as the registry helpers see them, the settings
-// store's keys, and the paging-file policy. Everything is written below test keys of the
-// scratch prefix's registry and removed again.
+// The registry through the W functions: values as the registry helpers see them and the settings
+// store's keys. Everything is written below test keys of the scratch prefix's registry and
+// removed again.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -104,15 +104,6 @@ TEST_F(RegistryTest, WrongTypeOrAbsurdLengthReadsEmptyAndTheNextSaveRepairsIt) {
   EXPECT_EQ(store.Get("NDRF-test", "Settings", "Language"), "");
   ASSERT_TRUE(store.Save("NDRF-test", "Settings", "Language", "English"));
   EXPECT_EQ(store.Get("NDRF-test", "Settings", "Language"), "English");
-}
-
-TEST(PagingFilePolicy, WritesAndReadsTheDword) {
-  auto before = win::ReadClearPageFileAtShutdown();
-  ASSERT_TRUE(before) << "the value should be readable in a fresh prefix";
-  ASSERT_TRUE(win::WriteClearPageFileAtShutdown(!*before));
-  EXPECT_EQ(win::ReadClearPageFileAtShutdown(), !*before);
-  ASSERT_TRUE(win::WriteClearPageFileAtShutdown(*before));
-  EXPECT_EQ(win::ReadClearPageFileAtShutdown(), *before);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The registry through the W functions. Texts above the platform line are UTF-8, so string
-// values are converted both ways here; binary and DWORD values pass as their bytes.
+// The registry through the W functions: the values of the registry helpers, the settings store
+// and the paging-file policy. Texts above the platform line are UTF-8, so string values are
+// converted both ways here; binary and DWORD values pass as their bytes.
 #include "platform/windows/registry_windows.h"
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/paging_file.h"
 #include "platform/registry_backend.h"
 #include "platform/windows/win_text.h"
 
@@ -82,13 +84,17 @@ std::wstring WideText(const std::vector<BYTE>& data) {
   return text;
 }
 
+enum class Missing { kCreate, kRefuse };
+
+// Creates the key (and what lies above it) when it is missing, unless told to refuse.
 bool SetRaw(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-            const BYTE* data, DWORD size) {
+            const BYTE* data, DWORD size, Missing missing = Missing::kCreate) {
   Key opened;
-  if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, opened.out(),
-                        nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
+  const LSTATUS rc = missing == Missing::kCreate
+                         ? ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                             nullptr, opened.out(), nullptr)
+                         : ::RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, opened.out());
+  if (rc != ERROR_SUCCESS) return false;
   return ::RegSetValueExW(opened.get(), name.c_str(), 0, type, data, size) == ERROR_SUCCESS;
 }
 
@@ -180,6 +186,27 @@ constexpr wchar_t kMemoryManagement[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
 constexpr wchar_t kClearPageFile[] = L"ClearPageFileAtShutdown";
 
+// HKEY_LOCAL_MACHINE\...\Memory Management, value ClearPageFileAtShutdown (REG_DWORD). The key
+// belongs to the system: a machine without it is not one where the value means anything.
+class WindowsPagingFilePolicy final : public PagingFilePolicy {
+ public:
+  std::optional<uint32_t> Read() override {
+    auto raw = QueryRaw(HKEY_LOCAL_MACHINE, kMemoryManagement, kClearPageFile, sizeof(DWORD));
+    if (!raw || raw->first != REG_DWORD || raw->second.size() != sizeof(DWORD)) {
+      return std::nullopt;
+    }
+    DWORD value = 0;
+    std::memcpy(&value, raw->second.data(), sizeof value);
+    return value;
+  }
+
+  bool Write(bool clear) override {
+    const DWORD value = clear ? 1 : 0;
+    return SetRaw(HKEY_LOCAL_MACHINE, kMemoryManagement, kClearPageFile, REG_DWORD,
+                  reinterpret_cast<const BYTE*>(&value), sizeof value, Missing::kRefuse);
+  }
+};
+
 // A settings name becomes one key level: a backslash in it would reach another key.
 std::optional<std::wstring> KeyLevel(std::string_view name) {
   bool ok = true;
@@ -209,6 +236,11 @@ std::optional<std::wstring> SettingsKey(std::string_view app, std::string_view s
 RegistryBackend& SystemRegistry() {
   static WindowsRegistry registry;
   return registry;
+}
+
+PagingFilePolicy* SystemPagingFilePolicy() {
+  static WindowsPagingFilePolicy policy;
+  return &policy;
 }
 
 bool HasSettingsRegistry() { return true; }
@@ -242,29 +274,4 @@ bool WriteSettingsValue(std::string_view app, std::string_view section, std::str
   return SetText(HKEY_CURRENT_USER, *path, wkey, wvalue);
 }
 
-namespace win {
-
-std::optional<bool> ReadClearPageFileAtShutdown() {
-  Key opened;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMemoryManagement, 0, KEY_QUERY_VALUE, opened.out()) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  DWORD type = 0;
-  DWORD value = 0;
-  DWORD size = sizeof value;
-  LSTATUS rc = ::RegQueryValueExW(opened.get(), kClearPageFile, nullptr, &type,
-                                  reinterpret_cast<BYTE*>(&value), &size);
-  if (rc == ERROR_FILE_NOT_FOUND) return false;
-  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) return std::nullopt;
-  return value != 0;
-}
-
-bool WriteClearPageFileAtShutdown(bool clear) {
-  DWORD value = clear ? 1 : 0;
-  return SetRaw(HKEY_LOCAL_MACHINE, kMemoryManagement, kClearPageFile, REG_DWORD,
-                reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
-}  // namespace win
 }  // namespace nd::platform

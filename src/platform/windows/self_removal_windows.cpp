@@ -75,8 +75,14 @@ std::string RemovalScript(const RemovalPlan& plan) {
     s += Line("if %round% gtr " + std::to_string(plan.rounds) + " goto rest");
     s += Line("if %round% gtr " + std::to_string(plan.rounds / 2) + " taskkill /F /IM " +
               LowerAscii(FileNameOf(plan.executable)) + " >nul 2>&1");
-    s += Line("tasklist /FI \"PID eq " + std::to_string(plan.process_id) + "\" 2>nul | find \" " +
-              std::to_string(plan.process_id) + " \" >nul");
+    // The task list goes through a file, not a pipe: a detached cmd on a desktop can hand
+    // the piped find a console to wait on instead of the list (Wine does), and the loop would
+    // never come round.
+    const std::string tasks = Quoted(JoinPath(
+        plan.script_folder.empty() ? win::EnvValue(L"TEMP") : plan.script_folder, "tasks.txt"));
+    const std::string pid = std::to_string(plan.process_id);
+    s += Line("tasklist /FI \"PID eq " + pid + "\" >" + tasks + " 2>nul");
+    s += Line("find \" " + pid + " \" " + tasks + " >nul");
     s += Line("if not errorlevel 1 if %round% leq " + std::to_string(plan.rounds / 2) +
               " goto pause");
     s += Line("del /F /Q " + exe + " >nul 2>&1");

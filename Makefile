@@ -5,7 +5,7 @@ WIN_BUILD  ?= build-windows
 CMAKE_GEN  := -G Ninja
 
 .PHONY: run test build deps asan format format-check tidy clean demo bench screenshots install deb \
-        windows
+        windows windows-installer
 
 deps:
 	@scripts/install-deps
@@ -27,7 +27,7 @@ asan: deps $(ASAN_BUILD)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) -L unit --output-on-failure -j2
 
-test: build asan format-check windows
+test: build asan format-check windows-installer
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 	ctest --test-dir $(WIN_BUILD) --output-on-failure
 
@@ -38,6 +38,11 @@ windows:
 	@[ -f $(WIN_BUILD)/build.ninja ] || cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j2
+
+# The setup program $(WIN_BUILD)/Nulldrift-<version>-setup.exe (NSIS): nulldrift.exe and its
+# resources into "Nulldrift 3" below the 64-bit Program Files folder; /S installs silently.
+windows-installer: windows
+	cmake --build $(WIN_BUILD) --target windows_installer
 
 # As root: the program into "/opt/Nulldrift 3" (PREFIX=... or DESTDIR=... to place it elsewhere).
 PREFIX ?= /opt/Nulldrift 3

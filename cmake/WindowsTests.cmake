@@ -48,3 +48,11 @@ add_test(NAME windows.clean
          COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/run-clean-test ${CMAKE_BINARY_DIR})
 set_tests_properties(windows.clean PROPERTIES LABELS "integration;windows" SKIP_RETURN_CODE 77
                                               RUN_SERIAL TRUE TIMEOUT 900)
+
+# The setup program under Wine: a silent install, then the uninstaller answered on a virtual
+# display, in a scratch prefix of its own (skipped without the setup program or the display
+# tools; `make test` builds the setup first).
+add_test(NAME windows.installer
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/run-installer-test ${CMAKE_BINARY_DIR})
+set_tests_properties(windows.installer PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77
+                                                  TIMEOUT 300)

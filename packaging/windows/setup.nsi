@@ -21,6 +21,8 @@
 
 !define PRODUCT "Nulldrift"
 
+!include "LogicLib.nsh"
+
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -32,6 +34,9 @@ OutFile "${OUTFILE}"
 ; itself, so the folder is not offered for a choice.
 InstallDir "$PROGRAMFILES64\${PRODUCT} ${MAJOR}"
 ShowInstDetails show
+; A file that cannot be written (the program still running) ends the setup instead of being
+; skipped, which a silent install would otherwise do without a word and report success.
+AllowSkipFiles off
 
 VIProductVersion "${FILE_VERSION}"
 VIFileVersion "${FILE_VERSION}"
@@ -45,11 +50,28 @@ VIAddVersionKey /LANG=0 "OriginalFilename" "${PRODUCT}-${VERSION}-setup.exe"
 
 Page instfiles
 
+Function .onInit
+  ; Without the rights nothing could go below Program Files nor into the machine-wide places.
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "admin"
+    MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} ${VERSION} needs administrator rights to install." /SD IDOK
+    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+    Quit
+  ${EndIf}
+FunctionEnd
+
 Section "${PRODUCT}"
   SetOutPath "$INSTDIR"
   File "/oname=nulldrift.exe" "${PROGRAM}"
   File /r "${RESOURCES}/*"
-  ; The program's own install mode reports nothing and carries on past every failing step.
+  ; The program's install mode reports nothing and carries on past every failing step; only a
+  ; program that does not start at all leaves the installation unregistered.
   DetailPrint "Registering ${PRODUCT} ${VERSION}..."
+  ClearErrors
   ExecWait '"$INSTDIR\nulldrift.exe" install'
+  ${If} ${Errors}
+    SetErrorLevel 2
+    Abort "$INSTDIR\nulldrift.exe could not be started; the installation is not registered."
+  ${EndIf}
 SectionEnd

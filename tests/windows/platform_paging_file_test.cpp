@@ -1,5 +1,5 @@
 // The paging-file policy in the scratch prefix's own system key, read back with the plain
-// registry calls, and the page-4 box over it. The value is put back as it was found.
+// registry calls. The value is put back as it was found.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,7 +7,6 @@
 
 #include "platform/os_environment.h"
 #include "platform/paging_file.h"
-#include "wizard_test_support.h"
 
 namespace nd::platform {
 namespace {
@@ -72,22 +71,6 @@ TEST_F(PagingFilePolicyTest, WritesADwordThatUntickingSetsToZeroAndReadsOnlyDwor
   // A text "1" typed in by hand is not the DWORD the system reads.
   Store(REG_SZ, L"1", 2 * sizeof(wchar_t));
   EXPECT_FALSE(policy_.Read());
-}
-
-TEST_F(PagingFilePolicyTest, TheBoxWritesThePolicyAndShowsItAtTheNextStart) {
-  test::WizardRig rig;
-  rig.context.env.is_administrator = IsAdministrator();
-  rig.paging_file = &policy_;
-  wizard::Start& w = rig.Open();
-  EXPECT_TRUE(w.Check6.Enabled());
-  EXPECT_EQ(w.Check6.Value(), 0);
-  w.Check6.SetValue(1);
-  auto stored = StoredValue();
-  ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(stored->value, 1u);
-  EXPECT_EQ(rig.Restart().Check6.Value(), 1);
-  EXPECT_TRUE(rig.host.MsgBoxes().empty());
 }
 
 }  // namespace

@@ -27,9 +27,15 @@ asan: deps $(ASAN_BUILD)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) -L unit --output-on-failure -j2
 
+# The Windows tests under Wine run beside the Linux ones: most of both is waiting (for windows to
+# appear, for volumes to fill), and one after the other they would take twice as long. The
+# Windows output follows the Linux output.
 test: build asan format-check windows-installer
-	ctest --test-dir $(BUILD) --output-on-failure -j2
-	ctest --test-dir $(WIN_BUILD) --output-on-failure
+	@ctest --test-dir $(WIN_BUILD) --output-on-failure >$(WIN_BUILD)/ctest.log 2>&1 & windows=$$!; \
+	  ctest --test-dir $(BUILD) --output-on-failure -j2; linux=$$?; \
+	  wait $$windows; windows=$$?; \
+	  echo "== Windows tests under Wine"; cat $(WIN_BUILD)/ctest.log; \
+	  [ $$linux -eq 0 ] && [ $$windows -eq 0 ]
 
 # nulldrift-clean.exe and the tests for 64-bit Windows, cross-built with mingw-w64 into
 # $(WIN_BUILD); the tests run under Wine in a scratch prefix (scripts/wine-run).

@@ -124,23 +124,31 @@ FontCache& Fonts() {
   return fonts;
 }
 
-// The size of `text` in `font` as DrawText lays it out within `width` (0: one line per line).
-SIZE TextSize(HFONT font, const std::wstring& text, int width) {
+// How a control draws its caption: its font, and whether it reads from the right (Arabic
+// measures wider in isolated letter forms than as the joined text the control draws).
+struct TextStyle {
+  HFONT font;
+  bool right_to_left;
+};
+
+// The size of `text` as DrawText lays it out within `width` (0: one line per line).
+SIZE TextSize(const TextStyle& style, const std::wstring& text, int width) {
   HDC dc = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, font);
+  HGDIOBJ old = ::SelectObject(dc, style.font);
   RECT rect{0, 0, width > 0 ? width : 0, 0};
   UINT flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;
   if (width > 0) flags |= DT_WORDBREAK;
+  if (style.right_to_left) flags |= DT_RTLREADING;
   ::DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &rect, flags);
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
   return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// `text` broken into lines of at most `width` pixels in `font`.
-std::string Wrapped(HFONT font, const std::string& text, int width) {
+// `text` broken into lines of at most `width` pixels.
+std::string Wrapped(const TextStyle& style, const std::string& text, int width) {
   return WrapText(text, width,
-                  [font](std::string_view piece) { return TextSize(font, Wide(piece), 0).cx; });
+                  [&style](std::string_view piece) { return TextSize(style, Wide(piece), 0).cx; });
 }
 
 std::vector<FormWindow*>& LiveWindows() {
@@ -232,8 +240,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
         ApplyRows(control, widget);
         break;
       case Property::kFontCharset:
-        ApplyFont(control, widget);
-        ApplyCaption(control, widget);
+        ApplyCharset(control, widget);
         break;
       case Property::kInterval:
       case Property::kClosed:
@@ -583,6 +590,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     const Image& background = CachedImage(options_.background_file);
     background_bitmap_ = background.Scaled(width, height);
     if (background_bitmap_) background_brush_ = ::CreatePatternBrush(background_bitmap_);
+    window_charset_ = WindowCharset(*form_);
     tool_tips_ =
         ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -690,26 +698,37 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     ApplyState(control, widget);
   }
 
-  // The font of the control's character set; Hebrew and Arabic texts also read and align from
-  // the right, within the same layout.
+  // The language's character set usually reaches the window one control at a time; the
+  // controls that follow the window's set change with it.
+  void ApplyCharset(const Control& control, Widget& widget) {
+    const int16_t window_charset = WindowCharset(*form_);
+    if (window_charset == window_charset_) {
+      ApplyFont(control, widget);
+      ApplyCaption(control, widget);
+      return;
+    }
+    window_charset_ = window_charset;
+    for (auto& [each, each_widget] : widgets_) {
+      ApplyFont(*each, each_widget);
+      ApplyCaption(*each, each_widget);
+    }
+  }
+
+  // The font of the control's character set. Hebrew and Arabic texts read from the right; the
+  // layout stays as it was drawn, as on Linux, so that texts keep their places beside the
+  // pictures and boxes they belong to.
   void ApplyFont(const Control& control, const Widget& widget) {
-    HFONT font = Fonts().Get(FontCharsetByte(control.FontCharset()),
-                             Listed(options_.heading_labels, control),
+    const int16_t charset = ShownCharset(control.FontCharset(), window_charset_);
+    HFONT font = Fonts().Get(FontCharsetByte(charset), Listed(options_.heading_labels, control),
                              Listed(options_.link_labels, control), dpi_);
     ::SendMessageW(widget.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    const bool rtl = ReadsRightToLeft(control.FontCharset());
     LONG_PTR ex_style = ::GetWindowLongPtrW(widget.hwnd, GWL_EXSTYLE);
-    LONG_PTR style = ::GetWindowLongPtrW(widget.hwnd, GWL_STYLE);
-    const LONG_PTR rtl_ex = WS_EX_RTLREADING | WS_EX_RIGHT;
-    ex_style = rtl ? (ex_style | rtl_ex) : (ex_style & ~rtl_ex);
-    if (dynamic_cast<const Label*>(&control)) {
-      style = (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | (rtl ? SS_RIGHT : SS_LEFT);
-    } else if (dynamic_cast<const CheckBox*>(&control) ||
-               dynamic_cast<const OptionButton*>(&control)) {
-      style = rtl ? (style | BS_RIGHTBUTTON) : (style & ~static_cast<LONG_PTR>(BS_RIGHTBUTTON));
+    if (ReadsRightToLeft(charset)) {
+      ex_style |= WS_EX_RTLREADING;
+    } else {
+      ex_style &= ~static_cast<LONG_PTR>(WS_EX_RTLREADING);
     }
     ::SetWindowLongPtrW(widget.hwnd, GWL_EXSTYLE, ex_style);
-    ::SetWindowLongPtrW(widget.hwnd, GWL_STYLE, style);
   }
 
   HFONT FontOf(HWND hwnd) const {
@@ -728,7 +747,8 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
   void ApplyCaption(const Control& control, Widget& widget) {
     HWND hwnd = widget.hwnd;
     const SIZE room = RoomOf(hwnd);
-    HFONT font = FontOf(hwnd);
+    const TextStyle font{FontOf(hwnd),
+                         (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0};
     std::wstring shown;
     bool overflows = false;
     if (auto* box = dynamic_cast<const TextBox*>(&control)) {
@@ -917,6 +937,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
   Form* form_;
   WindowOptions options_;
   int dpi_ = kStandardDpi;
+  int16_t window_charset_ = kDefaultFontCharset;
   bool background_loaded_ = true;
   bool shut_down_ = false;
   bool setting_text_ = false;

@@ -721,7 +721,6 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     const int16_t charset = ShownCharset(control.FontCharset(), window_charset_);
     HFONT font = Fonts().Get(FontCharsetByte(charset), Listed(options_.heading_labels, control),
                              Listed(options_.link_labels, control), dpi_);
-    ::SendMessageW(widget.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     LONG_PTR ex_style = ::GetWindowLongPtrW(widget.hwnd, GWL_EXSTYLE);
     if (ReadsRightToLeft(charset)) {
       ex_style |= WS_EX_RTLREADING;
@@ -729,6 +728,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
       ex_style &= ~static_cast<LONG_PTR>(WS_EX_RTLREADING);
     }
     ::SetWindowLongPtrW(widget.hwnd, GWL_EXSTYLE, ex_style);
+    ::SendMessageW(widget.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 
   HFONT FontOf(HWND hwnd) const {
@@ -990,10 +990,7 @@ void CollectRetired() {
 
 void SetBusyCursor(bool busy) {
   g_busy = busy;
-  POINT at;
-  ::GetCursorPos(&at);
-  // The cursor changes at once, not only when the pointer next moves.
-  ::SetCursorPos(at.x, at.y);
+  // At once, not only when the pointer next moves; the windows keep it from then on.
   ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 

@@ -19,6 +19,7 @@
 #include "ui/pixel_layout.h"
 #include "ui/text_wrap.h"
 #include "ui/utf8.h"
+#include "ui/widget_binding.h"
 #include "ui/win32/images.h"
 #include "ui/win32/win32_timers.h"
 
@@ -158,99 +159,26 @@ std::vector<FormWindow*>& LiveWindows() {
 
 }  // namespace
 
-class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
+class FormWindow::Impl final : public WidgetBinding {
  public:
-  Impl(Form& form, WindowOptions options) : form_(&form), options_(std::move(options)) {
+  Impl(Form& form, WindowOptions options) : WidgetBinding(form), options_(std::move(options)) {
     static const bool registered = RegisterClasses();
     static_cast<void>(registered);
     dpi_ = ScreenDpi();
     if (!options_.background_file.empty()) {
       background_loaded_ = CachedImage(options_.background_file).Ok();
     }
-    form.SetObserver(this);
-    form.SetScheduler(this);
-    if (form.IsClosed()) return;
-    if (form.Visible()) ShowFrame(true);
-    for (Timer* timer : form.Timers()) TimerChanged(*timer);
+    Attach();
   }
 
   ~Impl() override {
-    if (form_) {
-      if (form_->Observer() == this) form_->SetObserver(nullptr);
-      if (form_->Scheduler() == this) form_->SetScheduler(nullptr);
-    }
+    Detach();
     timers_.StopAll();
     DropFrame();
   }
 
   bool BackgroundLoaded() const { return background_loaded_; }
   HWND Frame() const { return frame_; }
-  Form* Model() const { return form_; }
-
-  void Shutdown() {
-    shut_down_ = true;
-    timers_.StopAll();
-    DropFrame();
-  }
-
-  // ModelObserver
-  void ControlChanged(Control& control, Property property) override {
-    if (!frame_) return;
-    if (dynamic_cast<Panel*>(&control)) {
-      // Geometry, visibility and enabled state of everything inside may have changed with it.
-      RefreshAll();
-      return;
-    }
-    auto it = widgets_.find(&control);
-    if (it == widgets_.end()) {
-      CreateWidget(control);
-      return;
-    }
-    Widget& widget = it->second;
-    switch (property) {
-      case Property::kCaption:
-        ApplyCaption(control, widget);
-        break;
-      case Property::kToolTipText:
-        ApplyToolTip(control, widget);
-        break;
-      case Property::kVisible:
-      case Property::kEnabled:
-        ApplyState(control, widget);
-        break;
-      case Property::kLeft:
-      case Property::kTop:
-      case Property::kWidth:
-      case Property::kHeight:
-      case Property::kParent:
-        ApplyGeometry(control, widget);
-        ApplyState(control, widget);
-        break;
-      case Property::kValue:
-      case Property::kMax:
-        ApplyValue(control, widget);
-        break;
-      case Property::kPicture:
-        ::InvalidateRect(widget.hwnd, nullptr, TRUE);
-        break;
-      case Property::kColumns:
-        ApplyColumns(control, widget);
-        break;
-      case Property::kRows:
-        ApplyRows(control, widget);
-        break;
-      case Property::kFontCharset:
-        ApplyCharset(control, widget);
-        break;
-      case Property::kInterval:
-      case Property::kClosed:
-        break;
-    }
-  }
-
-  void ControlLoaded(Control& control) override {
-    if (frame_) CreateWidget(control);
-  }
 
   void ControlUnloading(Control& control) override {
     if (!frame_) return;
@@ -266,45 +194,9 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     if (dynamic_cast<Panel*>(&control)) ::PostMessageW(frame_, kRefreshMessage, 0, 0);
   }
 
-  void FormChanged(Form& form, Property property) override {
-    switch (property) {
-      case Property::kCaption:
-        if (frame_) ::SetWindowTextW(frame_, Wide(form.Caption()).c_str());
-        break;
-      case Property::kVisible:
-        ShowFrame(form.Visible());
-        break;
-      case Property::kClosed:
-        if (form.IsClosed()) {
-          timers_.StopAll();
-          DropFrame();
-        } else {
-          for (Timer* timer : form.Timers()) TimerChanged(*timer);
-        }
-        break;
-      default:
-        break;
-    }
-  }
-
   void FocusRequested(Control& control) override {
     auto it = widgets_.find(&control);
     if (it != widgets_.end()) ::SetFocus(it->second.hwnd);
-  }
-
-  // TimerScheduler
-  void TimerChanged(Timer& timer) override {
-    if (!form_ || form_->IsClosed() || shut_down_) {
-      timers_.Stop(timer);
-    } else {
-      timers_.Restart(timer);
-    }
-  }
-  void TimerRemoved(Timer& timer) override { timers_.Stop(timer); }
-  void FormDestroyed(Form& /*form*/) override {
-    timers_.StopAll();
-    DropFrame();
-    form_ = nullptr;
   }
 
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -470,19 +362,20 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
   }
 
   void CloseRequested() {
-    if (!form_) return;
+    if (!Model()) return;
     HandlerScope scope;
-    form_->Close(CloseReason::kUserClose);
+    Model()->Close(CloseReason::kUserClose);
   }
 
   // The session asks whether it may end. The form closes as for the end of the session; a job
   // that runs stops first and deletes what it wrote, and until it has, the session waits.
   bool SessionMayEnd() {
-    if (!form_ || form_->IsClosed()) return true;
+    Form* form = Model();
+    if (!form || form->IsClosed()) return true;
     bool closed;
     {
       HandlerScope scope;
-      closed = form_->Close(CloseReason::kSessionEnding);
+      closed = form->Close(CloseReason::kSessionEnding);
     }
     if (!closed && frame_) {
       ::ShutdownBlockReasonCreate(frame_, L"Deleting the files of the stopped cleaning job");
@@ -492,9 +385,10 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
 
   // The session ends once this returns: whatever is still open closes now.
   void SessionEnds() {
-    if (!form_ || form_->IsClosed()) return;
+    Form* form = Model();
+    if (!form || form->IsClosed()) return;
     HandlerScope scope;
-    form_->Close(CloseReason::kSessionEnding);
+    form->Close(CloseReason::kSessionEnding);
   }
 
   bool SetCursorFor(HWND child) {
@@ -558,8 +452,52 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     ::DeleteDC(buffer);
   }
 
-  void ShowFrame(bool show) {
-    if (show && !frame_ && form_ && !form_->IsClosed() && !shut_down_) BuildFrame();
+  // WidgetBinding
+  bool HasFrame() const override { return frame_ != nullptr; }
+  void SetTitle(const std::string& title) override {
+    ::SetWindowTextW(frame_, Wide(title).c_str());
+  }
+  bool HasWidget(Control& control) const override { return widgets_.contains(&control); }
+  void RestartTimer(Timer& timer) override { timers_.Restart(timer); }
+  void StopTimer(Timer& timer) override { timers_.Stop(timer); }
+  void StopAllTimers() override { timers_.StopAll(); }
+
+  void Apply(Control& control, Aspect aspect) override {
+    Widget& widget = widgets_.at(&control);
+    switch (aspect) {
+      case Aspect::kCaption:
+        ApplyCaption(control, widget);
+        break;
+      case Aspect::kToolTip:
+        ApplyToolTip(control, widget);
+        break;
+      case Aspect::kState:
+        ApplyState(control, widget);
+        break;
+      case Aspect::kGeometry:
+        ApplyGeometry(control, widget);
+        break;
+      case Aspect::kValue:
+        ApplyValue(control, widget);
+        break;
+      case Aspect::kPicture:
+        ::InvalidateRect(widget.hwnd, nullptr, TRUE);
+        break;
+      case Aspect::kColumns:
+        ApplyColumns(control, widget);
+        break;
+      case Aspect::kRows:
+        ApplyRows(control, widget);
+        break;
+      case Aspect::kFont:
+        ApplyCharset(control, widget);
+        break;
+    }
+  }
+
+  void ShowFrame(bool show) override {
+    Form* form = Model();
+    if (show && !frame_ && form && !form->IsClosed() && !ShutDown()) BuildFrame();
     if (!frame_) return;
     if (show) {
       ::ShowWindow(frame_, SW_SHOW);
@@ -583,23 +521,23 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     const int x = std::max(work.left, work.left + (work.right - work.left - outer_w) / 2);
     const int y = std::max(work.top, work.top + (work.bottom - work.top - outer_h) / 2);
     frame_ =
-        ::CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, Wide(form_->Caption()).c_str(), style,
+        ::CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, Wide(Model()->Caption()).c_str(), style,
                           x, y, outer_w, outer_h, nullptr, nullptr, Instance(), nullptr);
     if (!frame_) return;
     ::SetWindowLongPtrW(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     const Image& background = CachedImage(options_.background_file);
     background_bitmap_ = background.Scaled(width, height);
     if (background_bitmap_) background_brush_ = ::CreatePatternBrush(background_bitmap_);
-    window_charset_ = WindowCharset(*form_);
+    window_charset_ = WindowCharset(*Model());
     tool_tips_ =
         ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, frame_, nullptr, Instance(), nullptr);
-    for (Control* control : form_->Controls()) CreateWidget(*control);
+    for (Control* control : Model()->Controls()) CreateWidget(*control);
   }
 
   // The frame goes once no model code is on the stack (it may be closing from its own button).
-  void DropFrame() {
+  void DropFrame() override {
     if (!frame_) return;
     ::SetWindowLongPtrW(frame_, GWLP_USERDATA, 0);
     Retire(frame_);
@@ -638,7 +576,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     return {x, y, x + std::max(Px(control.Width()), 1), y + std::max(Px(control.Height()), 1)};
   }
 
-  void CreateWidget(Control& control) {
+  void CreateWidget(Control& control) override {
     if (!frame_ || widgets_.contains(&control)) return;
     const wchar_t* window_class = nullptr;
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -701,7 +639,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
   // The language's character set usually reaches the window one control at a time; the
   // controls that follow the window's set change with it.
   void ApplyCharset(const Control& control, Widget& widget) {
-    const int16_t window_charset = WindowCharset(*form_);
+    const int16_t window_charset = WindowCharset(*Model());
     if (window_charset == window_charset_) {
       ApplyFont(control, widget);
       ApplyCaption(control, widget);
@@ -927,19 +865,17 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     ApplyColumnWidths(widget);
   }
 
-  void RefreshAll() {
+  void RefreshAll() override {
     for (auto& [control, widget] : widgets_) {
       ApplyGeometry(*control, widget);
       ApplyState(*control, widget);
     }
   }
 
-  Form* form_;
   WindowOptions options_;
   int dpi_ = kStandardDpi;
   int16_t window_charset_ = kDefaultFontCharset;
   bool background_loaded_ = true;
-  bool shut_down_ = false;
   bool setting_text_ = false;
   HWND frame_ = nullptr;
   HWND tool_tips_ = nullptr;

@@ -275,6 +275,8 @@ class FormWindow::Impl final : public WidgetBinding {
         return Notify(*reinterpret_cast<NMHDR*>(lparam));
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLORBTN:
+        // A disabled edit box asks as a static text does, but keeps the look of a box.
+        if (dynamic_cast<TextBox*>(ControlOf(reinterpret_cast<HWND>(lparam)))) break;
         return ControlColour(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
       case WM_ERASEBKGND:
         PaintBackground(reinterpret_cast<HDC>(wparam));

@@ -77,30 +77,31 @@ bool ProgramParts::RefuseSuspend() const {
   return power_hook_ && power_hook_->Hooked() && blocker_->IsOnMainsPower();
 }
 
-ui::WindowOptions ProgramParts::StartOptions() const {
+// Both windows lie on the wizard's background picture; the second window shows the plain
+// window colour where it cannot be read.
+ui::WindowOptions ProgramParts::Options(int width, int height, const std::string& window) const {
   ui::WindowOptions options;
-  options.client_width_twips = wizard::kStartWidth;
-  options.client_height_twips = wizard::kStartHeight;
+  options.client_width_twips = width;
+  options.client_height_twips = height;
   options.background_file = platform::JoinPath(context_->env.program_folder, "program-back.jpg");
   options.pictures = Pictures();
+  options.overflow = FitLog(window);
+  return options;
+}
+
+ui::WindowOptions ProgramParts::StartOptions() const {
+  ui::WindowOptions options = Options(wizard::kStartWidth, wizard::kStartHeight, "wizard");
   for (const std::string& name : wizard::HeadingLabels()) options.heading_labels.insert(name);
   for (const std::string& name : wizard::LinkLabels()) options.link_labels.insert(name);
-  options.overflow = FitLog("wizard");
   options.refuse_suspend = [this] { return RefuseSuspend(); };
   return options;
 }
 
 ui::WindowOptions ProgramParts::SecondOptions() const {
-  ui::WindowOptions options;
-  options.client_width_twips = online::kSecondWidth;
-  options.client_height_twips = online::kSecondHeight;
-  // The wizard's background, where it can be read; the plain window colour otherwise.
-  options.background_file = platform::JoinPath(context_->env.program_folder, "program-back.jpg");
-  options.pictures = Pictures();
+  ui::WindowOptions options = Options(online::kSecondWidth, online::kSecondHeight, "second");
   for (const std::string& name : online::SecondHeadingLabels()) {
     options.heading_labels.insert(name);
   }
-  options.overflow = FitLog("second");
   return options;
 }
 

@@ -46,6 +46,7 @@ class ProgramParts {
 
  private:
   ui::PictureResolver Pictures() const;
+  ui::WindowOptions Options(int width_twips, int height_twips, const std::string& window) const;
   // Whether the window should refuse a suspend now: the job holds the hook, and on mains.
   bool RefuseSuspend() const;
 

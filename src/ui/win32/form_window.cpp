@@ -19,6 +19,7 @@
 #include "ui/pixel_layout.h"
 #include "ui/text_wrap.h"
 #include "ui/utf8.h"
+#include "ui/widget_binding.h"
 #include "ui/win32/images.h"
 #include "ui/win32/win32_timers.h"
 
@@ -124,23 +125,31 @@ FontCache& Fonts() {
   return fonts;
 }
 
-// The size of `text` in `font` as DrawText lays it out within `width` (0: one line per line).
-SIZE TextSize(HFONT font, const std::wstring& text, int width) {
+// How a control draws its caption: its font, and whether it reads from the right (Arabic
+// measures wider in isolated letter forms than as the joined text the control draws).
+struct TextStyle {
+  HFONT font;
+  bool right_to_left;
+};
+
+// The size of `text` as DrawText lays it out within `width` (0: one line per line).
+SIZE TextSize(const TextStyle& style, const std::wstring& text, int width) {
   HDC dc = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, font);
+  HGDIOBJ old = ::SelectObject(dc, style.font);
   RECT rect{0, 0, width > 0 ? width : 0, 0};
   UINT flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;
   if (width > 0) flags |= DT_WORDBREAK;
+  if (style.right_to_left) flags |= DT_RTLREADING;
   ::DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &rect, flags);
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
   return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// `text` broken into lines of at most `width` pixels in `font`.
-std::string Wrapped(HFONT font, const std::string& text, int width) {
+// `text` broken into lines of at most `width` pixels.
+std::string Wrapped(const TextStyle& style, const std::string& text, int width) {
   return WrapText(text, width,
-                  [font](std::string_view piece) { return TextSize(font, Wide(piece), 0).cx; });
+                  [&style](std::string_view piece) { return TextSize(style, Wide(piece), 0).cx; });
 }
 
 std::vector<FormWindow*>& LiveWindows() {
@@ -150,100 +159,26 @@ std::vector<FormWindow*>& LiveWindows() {
 
 }  // namespace
 
-class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
+class FormWindow::Impl final : public WidgetBinding {
  public:
-  Impl(Form& form, WindowOptions options) : form_(&form), options_(std::move(options)) {
+  Impl(Form& form, WindowOptions options) : WidgetBinding(form), options_(std::move(options)) {
     static const bool registered = RegisterClasses();
     static_cast<void>(registered);
     dpi_ = ScreenDpi();
     if (!options_.background_file.empty()) {
       background_loaded_ = CachedImage(options_.background_file).Ok();
     }
-    form.SetObserver(this);
-    form.SetScheduler(this);
-    if (form.IsClosed()) return;
-    if (form.Visible()) ShowFrame(true);
-    for (Timer* timer : form.Timers()) TimerChanged(*timer);
+    Attach();
   }
 
   ~Impl() override {
-    if (form_) {
-      if (form_->Observer() == this) form_->SetObserver(nullptr);
-      if (form_->Scheduler() == this) form_->SetScheduler(nullptr);
-    }
+    Detach();
     timers_.StopAll();
     DropFrame();
   }
 
   bool BackgroundLoaded() const { return background_loaded_; }
   HWND Frame() const { return frame_; }
-  Form* Model() const { return form_; }
-
-  void Shutdown() {
-    shut_down_ = true;
-    timers_.StopAll();
-    DropFrame();
-  }
-
-  // ModelObserver
-  void ControlChanged(Control& control, Property property) override {
-    if (!frame_) return;
-    if (dynamic_cast<Panel*>(&control)) {
-      // Geometry, visibility and enabled state of everything inside may have changed with it.
-      RefreshAll();
-      return;
-    }
-    auto it = widgets_.find(&control);
-    if (it == widgets_.end()) {
-      CreateWidget(control);
-      return;
-    }
-    Widget& widget = it->second;
-    switch (property) {
-      case Property::kCaption:
-        ApplyCaption(control, widget);
-        break;
-      case Property::kToolTipText:
-        ApplyToolTip(control, widget);
-        break;
-      case Property::kVisible:
-      case Property::kEnabled:
-        ApplyState(control, widget);
-        break;
-      case Property::kLeft:
-      case Property::kTop:
-      case Property::kWidth:
-      case Property::kHeight:
-      case Property::kParent:
-        ApplyGeometry(control, widget);
-        ApplyState(control, widget);
-        break;
-      case Property::kValue:
-      case Property::kMax:
-        ApplyValue(control, widget);
-        break;
-      case Property::kPicture:
-        ::InvalidateRect(widget.hwnd, nullptr, TRUE);
-        break;
-      case Property::kColumns:
-        ApplyColumns(control, widget);
-        break;
-      case Property::kRows:
-        ApplyRows(control, widget);
-        break;
-      case Property::kFontCharset:
-        ApplyFont(control, widget);
-        ApplyCaption(control, widget);
-        break;
-      case Property::kInterval:
-      case Property::kClosed:
-        break;
-    }
-  }
-
-  void ControlLoaded(Control& control) override {
-    if (frame_) CreateWidget(control);
-  }
 
   void ControlUnloading(Control& control) override {
     if (!frame_) return;
@@ -259,45 +194,9 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     if (dynamic_cast<Panel*>(&control)) ::PostMessageW(frame_, kRefreshMessage, 0, 0);
   }
 
-  void FormChanged(Form& form, Property property) override {
-    switch (property) {
-      case Property::kCaption:
-        if (frame_) ::SetWindowTextW(frame_, Wide(form.Caption()).c_str());
-        break;
-      case Property::kVisible:
-        ShowFrame(form.Visible());
-        break;
-      case Property::kClosed:
-        if (form.IsClosed()) {
-          timers_.StopAll();
-          DropFrame();
-        } else {
-          for (Timer* timer : form.Timers()) TimerChanged(*timer);
-        }
-        break;
-      default:
-        break;
-    }
-  }
-
   void FocusRequested(Control& control) override {
     auto it = widgets_.find(&control);
     if (it != widgets_.end()) ::SetFocus(it->second.hwnd);
-  }
-
-  // TimerScheduler
-  void TimerChanged(Timer& timer) override {
-    if (!form_ || form_->IsClosed() || shut_down_) {
-      timers_.Stop(timer);
-    } else {
-      timers_.Restart(timer);
-    }
-  }
-  void TimerRemoved(Timer& timer) override { timers_.Stop(timer); }
-  void FormDestroyed(Form& /*form*/) override {
-    timers_.StopAll();
-    DropFrame();
-    form_ = nullptr;
   }
 
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -376,6 +275,8 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
         return Notify(*reinterpret_cast<NMHDR*>(lparam));
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLORBTN:
+        // A disabled edit box asks as a static text does, but keeps the look of a box.
+        if (dynamic_cast<TextBox*>(ControlOf(reinterpret_cast<HWND>(lparam)))) break;
         return ControlColour(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
       case WM_ERASEBKGND:
         PaintBackground(reinterpret_cast<HDC>(wparam));
@@ -463,19 +364,20 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
   }
 
   void CloseRequested() {
-    if (!form_) return;
+    if (!Model()) return;
     HandlerScope scope;
-    form_->Close(CloseReason::kUserClose);
+    Model()->Close(CloseReason::kUserClose);
   }
 
   // The session asks whether it may end. The form closes as for the end of the session; a job
   // that runs stops first and deletes what it wrote, and until it has, the session waits.
   bool SessionMayEnd() {
-    if (!form_ || form_->IsClosed()) return true;
+    Form* form = Model();
+    if (!form || form->IsClosed()) return true;
     bool closed;
     {
       HandlerScope scope;
-      closed = form_->Close(CloseReason::kSessionEnding);
+      closed = form->Close(CloseReason::kSessionEnding);
     }
     if (!closed && frame_) {
       ::ShutdownBlockReasonCreate(frame_, L"Deleting the files of the stopped cleaning job");
@@ -485,9 +387,10 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
 
   // The session ends once this returns: whatever is still open closes now.
   void SessionEnds() {
-    if (!form_ || form_->IsClosed()) return;
+    Form* form = Model();
+    if (!form || form->IsClosed()) return;
     HandlerScope scope;
-    form_->Close(CloseReason::kSessionEnding);
+    form->Close(CloseReason::kSessionEnding);
   }
 
   bool SetCursorFor(HWND child) {
@@ -551,8 +454,52 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     ::DeleteDC(buffer);
   }
 
-  void ShowFrame(bool show) {
-    if (show && !frame_ && form_ && !form_->IsClosed() && !shut_down_) BuildFrame();
+  // WidgetBinding
+  bool HasFrame() const override { return frame_ != nullptr; }
+  void SetTitle(const std::string& title) override {
+    ::SetWindowTextW(frame_, Wide(title).c_str());
+  }
+  bool HasWidget(Control& control) const override { return widgets_.contains(&control); }
+  void RestartTimer(Timer& timer) override { timers_.Restart(timer); }
+  void StopTimer(Timer& timer) override { timers_.Stop(timer); }
+  void StopAllTimers() override { timers_.StopAll(); }
+
+  void Apply(Control& control, Aspect aspect) override {
+    Widget& widget = widgets_.at(&control);
+    switch (aspect) {
+      case Aspect::kCaption:
+        ApplyCaption(control, widget);
+        break;
+      case Aspect::kToolTip:
+        ApplyToolTip(control, widget);
+        break;
+      case Aspect::kState:
+        ApplyState(control, widget);
+        break;
+      case Aspect::kGeometry:
+        ApplyGeometry(control, widget);
+        break;
+      case Aspect::kValue:
+        ApplyValue(control, widget);
+        break;
+      case Aspect::kPicture:
+        ::InvalidateRect(widget.hwnd, nullptr, TRUE);
+        break;
+      case Aspect::kColumns:
+        ApplyColumns(control, widget);
+        break;
+      case Aspect::kRows:
+        ApplyRows(control, widget);
+        break;
+      case Aspect::kFont:
+        ApplyCharset(control, widget);
+        break;
+    }
+  }
+
+  void ShowFrame(bool show) override {
+    Form* form = Model();
+    if (show && !frame_ && form && !form->IsClosed() && !ShutDown()) BuildFrame();
     if (!frame_) return;
     if (show) {
       ::ShowWindow(frame_, SW_SHOW);
@@ -576,22 +523,23 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     const int x = std::max(work.left, work.left + (work.right - work.left - outer_w) / 2);
     const int y = std::max(work.top, work.top + (work.bottom - work.top - outer_h) / 2);
     frame_ =
-        ::CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, Wide(form_->Caption()).c_str(), style,
+        ::CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, Wide(Model()->Caption()).c_str(), style,
                           x, y, outer_w, outer_h, nullptr, nullptr, Instance(), nullptr);
     if (!frame_) return;
     ::SetWindowLongPtrW(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     const Image& background = CachedImage(options_.background_file);
     background_bitmap_ = background.Scaled(width, height);
     if (background_bitmap_) background_brush_ = ::CreatePatternBrush(background_bitmap_);
+    window_charset_ = WindowCharset(*Model());
     tool_tips_ =
         ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, frame_, nullptr, Instance(), nullptr);
-    for (Control* control : form_->Controls()) CreateWidget(*control);
+    for (Control* control : Model()->Controls()) CreateWidget(*control);
   }
 
   // The frame goes once no model code is on the stack (it may be closing from its own button).
-  void DropFrame() {
+  void DropFrame() override {
     if (!frame_) return;
     ::SetWindowLongPtrW(frame_, GWLP_USERDATA, 0);
     Retire(frame_);
@@ -630,7 +578,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     return {x, y, x + std::max(Px(control.Width()), 1), y + std::max(Px(control.Height()), 1)};
   }
 
-  void CreateWidget(Control& control) {
+  void CreateWidget(Control& control) override {
     if (!frame_ || widgets_.contains(&control)) return;
     const wchar_t* window_class = nullptr;
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -690,26 +638,37 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     ApplyState(control, widget);
   }
 
-  // The font of the control's character set; Hebrew and Arabic texts also read and align from
-  // the right, within the same layout.
+  // The language's character set usually reaches the window one control at a time; the
+  // controls that follow the window's set change with it.
+  void ApplyCharset(const Control& control, Widget& widget) {
+    const int16_t window_charset = WindowCharset(*Model());
+    if (window_charset == window_charset_) {
+      ApplyFont(control, widget);
+      ApplyCaption(control, widget);
+      return;
+    }
+    window_charset_ = window_charset;
+    for (auto& [each, each_widget] : widgets_) {
+      ApplyFont(*each, each_widget);
+      ApplyCaption(*each, each_widget);
+    }
+  }
+
+  // The font of the control's character set. Hebrew and Arabic texts read from the right; the
+  // layout stays as it was drawn, as on Linux, so that texts keep their places beside the
+  // pictures and boxes they belong to.
   void ApplyFont(const Control& control, const Widget& widget) {
-    HFONT font = Fonts().Get(FontCharsetByte(control.FontCharset()),
-                             Listed(options_.heading_labels, control),
+    const int16_t charset = ShownCharset(control.FontCharset(), window_charset_);
+    HFONT font = Fonts().Get(FontCharsetByte(charset), Listed(options_.heading_labels, control),
                              Listed(options_.link_labels, control), dpi_);
-    ::SendMessageW(widget.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    const bool rtl = ReadsRightToLeft(control.FontCharset());
     LONG_PTR ex_style = ::GetWindowLongPtrW(widget.hwnd, GWL_EXSTYLE);
-    LONG_PTR style = ::GetWindowLongPtrW(widget.hwnd, GWL_STYLE);
-    const LONG_PTR rtl_ex = WS_EX_RTLREADING | WS_EX_RIGHT;
-    ex_style = rtl ? (ex_style | rtl_ex) : (ex_style & ~rtl_ex);
-    if (dynamic_cast<const Label*>(&control)) {
-      style = (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | (rtl ? SS_RIGHT : SS_LEFT);
-    } else if (dynamic_cast<const CheckBox*>(&control) ||
-               dynamic_cast<const OptionButton*>(&control)) {
-      style = rtl ? (style | BS_RIGHTBUTTON) : (style & ~static_cast<LONG_PTR>(BS_RIGHTBUTTON));
+    if (ReadsRightToLeft(charset)) {
+      ex_style |= WS_EX_RTLREADING;
+    } else {
+      ex_style &= ~static_cast<LONG_PTR>(WS_EX_RTLREADING);
     }
     ::SetWindowLongPtrW(widget.hwnd, GWL_EXSTYLE, ex_style);
-    ::SetWindowLongPtrW(widget.hwnd, GWL_STYLE, style);
+    ::SendMessageW(widget.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 
   HFONT FontOf(HWND hwnd) const {
@@ -728,7 +687,8 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
   void ApplyCaption(const Control& control, Widget& widget) {
     HWND hwnd = widget.hwnd;
     const SIZE room = RoomOf(hwnd);
-    HFONT font = FontOf(hwnd);
+    const TextStyle font{FontOf(hwnd),
+                         (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0};
     std::wstring shown;
     bool overflows = false;
     if (auto* box = dynamic_cast<const TextBox*>(&control)) {
@@ -907,18 +867,17 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler {
     ApplyColumnWidths(widget);
   }
 
-  void RefreshAll() {
+  void RefreshAll() override {
     for (auto& [control, widget] : widgets_) {
       ApplyGeometry(*control, widget);
       ApplyState(*control, widget);
     }
   }
 
-  Form* form_;
   WindowOptions options_;
   int dpi_ = kStandardDpi;
+  int16_t window_charset_ = kDefaultFontCharset;
   bool background_loaded_ = true;
-  bool shut_down_ = false;
   bool setting_text_ = false;
   HWND frame_ = nullptr;
   HWND tool_tips_ = nullptr;
@@ -969,10 +928,7 @@ void CollectRetired() {
 
 void SetBusyCursor(bool busy) {
   g_busy = busy;
-  POINT at;
-  ::GetCursorPos(&at);
-  // The cursor changes at once, not only when the pointer next moves.
-  ::SetCursorPos(at.x, at.y);
+  // At once, not only when the pointer next moves; the windows keep it from then on.
   ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 

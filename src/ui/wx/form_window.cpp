@@ -29,6 +29,7 @@
 #include "ui/handler_scope.h"
 #include "ui/text_wrap.h"
 #include "ui/utf8.h"
+#include "ui/widget_binding.h"
 #include "ui/wx/wx_timers.h"
 
 namespace nd::ui::wx {
@@ -238,96 +239,25 @@ std::vector<FormWindow*>& LiveWindows() {
 
 }  // namespace
 
-class FormWindow::Impl final : public ModelObserver, public TimerScheduler, public FrameOwner {
+class FormWindow::Impl final : public WidgetBinding, public FrameOwner {
  public:
-  Impl(Form& form, WindowOptions options) : form_(&form), options_(std::move(options)) {
+  Impl(Form& form, WindowOptions options) : WidgetBinding(form), options_(std::move(options)) {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_JPEG)) wxInitAllImageHandlers();
     if (!options_.background_file.empty()) {
       background_ = LoadImage(options_.background_file);
       background_loaded_ = background_.IsOk();
     }
-    form.SetObserver(this);
-    form.SetScheduler(this);
-    if (form.IsClosed()) return;
-    if (form.Visible()) ShowFrame(true);
-    for (Timer* timer : form.Timers()) TimerChanged(*timer);
+    Attach();
   }
 
   ~Impl() override {
-    if (form_) {
-      if (form_->Observer() == this) form_->SetObserver(nullptr);
-      if (form_->Scheduler() == this) form_->SetScheduler(nullptr);
-    }
+    Detach();
     timers_.StopAll();
     DropFrame();
   }
 
   bool BackgroundLoaded() const { return background_loaded_; }
   wxFrame* Frame() const { return frame_; }
-  Form* Model() const { return form_; }
-
-  void Shutdown() {
-    shut_down_ = true;
-    timers_.StopAll();
-    DropFrame();
-  }
-
-  // ModelObserver
-  void ControlChanged(Control& control, Property property) override {
-    if (!frame_) return;
-    if (dynamic_cast<Panel*>(&control)) {
-      // Geometry, visibility and enabled state of everything inside may have changed with it.
-      RefreshAll();
-      return;
-    }
-    auto it = widgets_.find(&control);
-    if (it == widgets_.end()) {
-      CreateWidget(control);
-      return;
-    }
-    wxWindow* widget = it->second.window;
-    switch (property) {
-      case Property::kCaption:
-        ApplyCaption(control, widget);
-        break;
-      case Property::kToolTipText:
-        ApplyToolTip(control, widget);
-        break;
-      case Property::kVisible:
-      case Property::kEnabled:
-        ApplyState(control, it->second);
-        break;
-      case Property::kLeft:
-      case Property::kTop:
-      case Property::kWidth:
-      case Property::kHeight:
-      case Property::kParent:
-        ApplyGeometry(control, widget);
-        ApplyState(control, it->second);
-        break;
-      case Property::kValue:
-      case Property::kMax:
-        ApplyValue(control, it->second);
-        break;
-      case Property::kPicture:
-        ApplyPicture(control, widget);
-        break;
-      case Property::kColumns:
-        ApplyColumns(control, widget);
-        break;
-      case Property::kRows:
-        ApplyRows(control, widget);
-        break;
-      case Property::kFontCharset:
-      case Property::kInterval:
-      case Property::kClosed:
-        break;
-    }
-  }
-
-  void ControlLoaded(Control& control) override {
-    if (frame_) CreateWidget(control);
-  }
 
   void ControlUnloading(Control& control) override {
     if (!frame_) return;
@@ -342,40 +272,44 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     if (dynamic_cast<Panel*>(&control)) frame_->RefreshAllLater();
   }
 
-  void FormChanged(Form& form, Property property) override {
-    switch (property) {
-      case Property::kCaption:
-        if (frame_) frame_->SetTitle(Text(form.Caption()));
-        break;
-      case Property::kVisible:
-        ShowFrame(form.Visible());
-        break;
-      case Property::kClosed:
-        if (form.IsClosed()) {
-          timers_.StopAll();
-          DropFrame();
-        } else {
-          for (Timer* timer : form.Timers()) TimerChanged(*timer);
-        }
-        break;
-      default:
-        break;
-    }
-  }
+  // WidgetBinding
+  bool HasFrame() const override { return frame_ != nullptr; }
+  void SetTitle(const std::string& title) override { frame_->SetTitle(Text(title)); }
+  bool HasWidget(Control& control) const override { return widgets_.contains(&control); }
+  void RestartTimer(Timer& timer) override { timers_.Restart(timer); }
+  void StopTimer(Timer& timer) override { timers_.Stop(timer); }
+  void StopAllTimers() override { timers_.StopAll(); }
 
-  // TimerScheduler
-  void TimerChanged(Timer& timer) override {
-    if (!form_ || form_->IsClosed() || shut_down_) {
-      timers_.Stop(timer);
-    } else {
-      timers_.Restart(timer);
+  void Apply(Control& control, Aspect aspect) override {
+    Widget& widget = widgets_.at(&control);
+    switch (aspect) {
+      case Aspect::kCaption:
+        ApplyCaption(control, widget.window);
+        break;
+      case Aspect::kToolTip:
+        ApplyToolTip(control, widget.window);
+        break;
+      case Aspect::kState:
+        ApplyState(control, widget);
+        break;
+      case Aspect::kGeometry:
+        ApplyGeometry(control, widget.window);
+        break;
+      case Aspect::kValue:
+        ApplyValue(control, widget);
+        break;
+      case Aspect::kPicture:
+        ApplyPicture(control, widget.window);
+        break;
+      case Aspect::kColumns:
+        ApplyColumns(control, widget.window);
+        break;
+      case Aspect::kRows:
+        ApplyRows(control, widget.window);
+        break;
+      case Aspect::kFont:
+        break;  // the toolkit picks the fonts for the texts' scripts itself
     }
-  }
-  void TimerRemoved(Timer& timer) override { timers_.Stop(timer); }
-  void FormDestroyed(Form& /*form*/) override {
-    timers_.StopAll();
-    DropFrame();
-    form_ = nullptr;
   }
 
   // FrameOwner
@@ -404,7 +338,8 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
   }
 
   void CloseRequested(wxCloseEvent& event) override {
-    if (!form_) {
+    Form* form = Model();
+    if (!form) {
       event.Skip();
       return;
     }
@@ -412,7 +347,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     bool closed;
     {
       HandlerScope scope;
-      closed = form_->Close(reason);
+      closed = form->Close(reason);
     }
     // A refusal that cannot be vetoed leaves the frame up; the program closes it itself later.
     if (!closed && event.CanVeto()) event.Veto();
@@ -439,8 +374,9 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     wxRadioButton* deselected = nullptr;
   };
 
-  void ShowFrame(bool show) {
-    if (show && !frame_ && form_ && !form_->IsClosed() && !shut_down_) BuildFrame();
+  void ShowFrame(bool show) override {
+    Form* form = Model();
+    if (show && !frame_ && form && !form->IsClosed() && !ShutDown()) BuildFrame();
     if (!frame_) return;
     if (show) {
       frame_->Show();
@@ -452,14 +388,14 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
 
   void BuildFrame() {
     wxSize size(Px(options_.client_width_twips), Px(options_.client_height_twips));
-    frame_ = new FormFrame(this, Text(form_->Caption()), size);
+    frame_ = new FormFrame(this, Text(Model()->Caption()), size);
     backdrop_ = new Backdrop(frame_, size, background_);
-    for (Control* control : form_->Controls()) CreateWidget(*control);
+    for (Control* control : Model()->Controls()) CreateWidget(*control);
     frame_->Centre();
   }
 
   // The frame goes once no model code is on the stack (it may be closing from its own button).
-  void DropFrame() {
+  void DropFrame() override {
     if (!frame_) return;
     frame_->Disown();
     FrameGone();
@@ -472,7 +408,7 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     return nullptr;
   }
 
-  void CreateWidget(Control& control) {
+  void CreateWidget(Control& control) override {
     if (!backdrop_ || widgets_.contains(&control)) return;
     const wxRect rect = PixelRect(control);
     const wxPoint pos = rect.GetPosition();
@@ -684,11 +620,9 @@ class FormWindow::Impl final : public ModelObserver, public TimerScheduler, publ
     }
   }
 
-  Form* form_;
   WindowOptions options_;
   wxImage background_;
   bool background_loaded_ = true;
-  bool shut_down_ = false;
   FormFrame* frame_ = nullptr;
   Backdrop* backdrop_ = nullptr;
   std::map<Control*, Widget> widgets_;

@@ -58,3 +58,10 @@ target_compile_options(window_probe PRIVATE ${ND_WARNINGS})
 target_link_options(window_probe PRIVATE -municode)
 set(ND_HOST_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH
     "The Linux build, whose answer_server the window tests run")
+foreach(gui_test IN ITEMS wizard modes)
+  add_test(NAME windows.gui.${gui_test}
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/gui/${gui_test}_test.sh ${CMAKE_BINARY_DIR}
+                   ${CMAKE_BINARY_DIR}/screenshots ${ND_HOST_BUILD})
+  set_tests_properties(windows.gui.${gui_test} PROPERTIES LABELS "gui;windows"
+                       SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 300)
+endforeach()

@@ -149,8 +149,11 @@ awk "BEGIN { exit !($share > 0.02) }" || fail "no running picture after Resume"
 
 # The session ends under the job: Wine asks every window (WM_QUERYENDSESSION, WM_ENDSESSION)
 # and ends the process when it has answered, so whatever the job leaves then stays left.
-probe run wineboot.exe --end-session --shutdown || fail "wineboot refused the session end"
-wait_exit 20
+# A program that does not answer within 5 s gets Wine's end-task dialog, and wineboot waits.
+probe run wineboot.exe --end-session --shutdown &
+ENDER_PID=$!
+wait_exit 30
+wait "$ENDER_PID" || fail "wineboot says the session did not end ($?)"
 [ "$(log_lines)" -gt "$runs" ] || fail "the ended job wrote no log line"
 head -c 2 "$(job_log)" | grep -qx "0|" || fail "the ended job was not logged as stopped"
 volume_unchanged "the session end"

@@ -35,4 +35,16 @@ void PowerHook::Poll(int64_t monotonic_ms) {
   }
 }
 
+std::optional<int64_t> SuspendRefusal(uint32_t message, uint64_t wparam) {
+  constexpr uint32_t kPower = 0x48;  // WM_POWER
+  constexpr uint64_t kSuspendRequest = 1;
+  constexpr int64_t kPowerFail = -1;
+  constexpr uint32_t kPowerBroadcast = 0x218;  // WM_POWERBROADCAST
+  constexpr uint64_t kQuerySuspend = 0;
+  constexpr int64_t kBroadcastQueryDeny = 0x424D5144;
+  if (message == kPower && wparam == kSuspendRequest) return kPowerFail;
+  if (message == kPowerBroadcast && wparam == kQuerySuspend) return kBroadcastQueryDeny;
+  return std::nullopt;
+}
+
 }  // namespace nd::engine

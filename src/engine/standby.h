@@ -36,4 +36,10 @@ class PowerHook {
   std::optional<int64_t> last_poll_ms_;
 };
 
+// The window's answer that refuses a suspend, for the two messages that ask for one: the
+// suspend query of the power broadcast (BROADCAST_QUERY_DENY) and the older suspend request
+// (PWR_FAIL). Nothing for every other message, resume and power-status notices included, whose
+// normal answer stands.
+std::optional<int64_t> SuspendRefusal(uint32_t message, uint64_t wparam);
+
 }  // namespace nd::engine

@@ -17,8 +17,8 @@ namespace nd::online {
 struct SecondServices {
   Context& context;
   ui::Host& host;
-  // The display's scale factor: 1 on a 96-DPI screen.
-  std::function<double()> display_scale;
+  // Whether the display is at the standard scale of 96 DPI, which the layout is drawn for.
+  std::function<bool()> standard_display_scale;
   // One GET of `url`; true, with the body in `file_path`, only when it is exactly
   // `expected_length` bytes long.
   std::function<bool(const std::string& url, const std::string& file_path, size_t expected_length)>

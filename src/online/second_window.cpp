@@ -1,6 +1,5 @@
 #include "online/second_window.h"
 
-#include <cmath>
 #include <initializer_list>
 
 #include "localisation/captions.h"
@@ -8,6 +7,7 @@
 #include "online/newsletter_page.h"
 #include "online/quality_page.h"
 #include "system/environment_probe.h"
+#include "system/registry.h"
 #include "system/settings_keys.h"
 
 namespace nd::online {
@@ -16,13 +16,20 @@ namespace {
 LanguagePageView LanguagePage(SecondForm& f) { return {f.LangArray, f.CFlag}; }
 
 void CheckDisplayScale(SecondForm& f) {
-  if (!f.svc.display_scale) return;
-  if (std::abs(f.svc.display_scale() - 1.0) < 0.01) return;
+  if (!f.svc.standard_display_scale || f.svc.standard_display_scale()) return;
   f.svc.host.MsgBox(ui::MsgBoxIcon::kExclamation, kDisplayScaleMessage, ui::MsgBoxButtons::kOk,
                     kProductName);
 }
 
 }  // namespace
+
+bool AppliedDpiIsStandard(std::string_view applied_dpi) {
+  return applied_dpi.find("60") != std::string_view::npos;
+}
+
+bool RegistryDisplayAtStandardScale(RegistryAccess& registry) {
+  return AppliedDpiIsStandard(registry.RegReadValue(kAppliedDpiValue));
+}
 
 void SecondForm_Load(SecondForm& f) {
   Context& context = f.svc.context;

@@ -1,7 +1,10 @@
 // The second window's start-up, its page switch and the wiring of its events.
 #pragma once
 
+#include <string_view>
+
 #include "online/second_form.h"
+#include "system/registry.h"
 
 namespace nd::online {
 
@@ -17,5 +20,13 @@ void WireSecondForm(SecondForm& f);
 inline constexpr const char* kDisplayScaleMessage =
     "Please set your display settings to 96 DPI.\n\nIn other case the program wont appear "
     "properly!";
+
+// Where Windows keeps the scale it applies to the desktop, a DWORD of dots per inch.
+inline constexpr const char* kAppliedDpiValue =
+    "HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics\\AppliedDPI";
+// Whether the AppliedDPI value, as the registry access renders it ("60 00 00 00 " at 96 DPI),
+// means the standard scale. A missing value reads as "" and does not.
+bool AppliedDpiIsStandard(std::string_view applied_dpi);
+bool RegistryDisplayAtStandardScale(RegistryAccess& registry);
 
 }  // namespace nd::online

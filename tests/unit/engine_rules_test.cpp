@@ -9,6 +9,7 @@
 #include "engine/free_space_fill.h"
 #include "engine/job_log.h"
 #include "engine/small_file_pass.h"
+#include "engine/standby.h"
 #include "engine/statistics.h"
 #include "engine/usable_volumes.h"
 #include "engine/working_page_form.h"
@@ -165,6 +166,18 @@ TEST(JobLog, UnwritableDataFolderIsSilent) {
   env.version_text = "3.00";
   TraceStep(env, "SOUND");
   EXPECT_FALSE(AppendJobLog(env, "line"));
+}
+
+TEST(SuspendRefusal, OnlyTheSuspendQueryAndRequestAreRefused) {
+  constexpr uint32_t kPower = 0x48;
+  constexpr uint32_t kPowerBroadcast = 0x218;
+  EXPECT_EQ(SuspendRefusal(kPowerBroadcast, 0), 0x424D5144);  // query -> BROADCAST_QUERY_DENY
+  EXPECT_EQ(SuspendRefusal(kPower, 1), -1);                   // request -> PWR_FAIL
+  // Resume, power-status changes and the other old power notices keep their normal answer.
+  for (uint64_t notice : {4u, 7u, 10u, 18u}) EXPECT_FALSE(SuspendRefusal(kPowerBroadcast, notice));
+  for (uint64_t notice : {2u, 3u, 4u}) EXPECT_FALSE(SuspendRefusal(kPower, notice));
+  // Another message with the same parameter is no power message at all.
+  EXPECT_FALSE(SuspendRefusal(0x10, 0));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "engine_test_support.h"
 #include "online/newsletter_page.h"
+#include "system/registry.h"
 #include "system/settings_keys.h"
 
 namespace nd::test {
@@ -20,7 +21,7 @@ using ui::MsgBoxIcon;
 struct SecondRig {
   SecondRig() : context(ScratchContext(scratch)) {
     online::SecondServices services{
-        context, host, [this] { return scale; },
+        context, host, [this] { return standard_scale; },
         [this](const std::string& url, const std::string& path, size_t length) {
           requests.push_back(url);
           if (answered) WriteFile(path, answer);
@@ -60,7 +61,7 @@ struct SecondRig {
   ScratchFolder scratch;
   Context context;
   ui::ScriptedHost host;
-  double scale = 1.0;
+  bool standard_scale = true;
   bool answered = true;
   std::string answer;
   std::vector<std::string> requests;
@@ -179,14 +180,14 @@ TEST(QualityProgramme, SavingRecordsTheAnswerAndEndsTheProgram) {
 }
 
 TEST(SecondWindowLoad, WarnsOnlyWhenTheDisplayIsNotAtTheStandardScale) {
-  for (double scale : {1.0, 1.25}) {
+  for (bool standard : {true, false}) {
     SecondRig rig;
-    rig.scale = scale;
+    rig.standard_scale = standard;
     online::SecondForm& f = rig.Open(online::SecondPage::kLanguage);
     EXPECT_TRUE(f.Picture4.Visible());
     EXPECT_FALSE(f.Picture1.Visible());
     EXPECT_EQ(f.Caption(), "Nulldrift");
-    if (scale == 1.0) {
+    if (standard) {
       EXPECT_TRUE(rig.host.MsgBoxes().empty());
     } else {
       ASSERT_EQ(rig.host.MsgBoxes().size(), 1u);
@@ -195,6 +196,21 @@ TEST(SecondWindowLoad, WarnsOnlyWhenTheDisplayIsNotAtTheStandardScale) {
                 "appear properly!");
     }
   }
+}
+
+// The Windows check reads the registry's AppliedDPI, a DWORD rendered byte by byte.
+TEST(SecondWindowLoad, AppliedDpiIsStandardOnlyAt96Dpi) {
+  auto rendered = [](uint32_t dpi) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((dpi >> (8 * i)) & 0xFF);
+    return RenderRegistryValue({kRegDword, bytes});
+  };
+  EXPECT_EQ(rendered(96), "60 00 00 00 ");
+  EXPECT_TRUE(online::AppliedDpiIsStandard(rendered(96)));
+  EXPECT_FALSE(online::AppliedDpiIsStandard(rendered(120)));
+  EXPECT_FALSE(online::AppliedDpiIsStandard(rendered(144)));
+  // A missing value reads as the empty text.
+  EXPECT_FALSE(online::AppliedDpiIsStandard(""));
 }
 
 }  // namespace

@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "ui/form_model.h"
+#include "ui/handler_scope.h"
 #include "ui/text_wrap.h"
 #include "ui/utf8.h"
-#include "ui/wx/handler_scope.h"
 #include "ui/wx/wx_timers.h"
 
 namespace nd::ui::wx {

@@ -2,12 +2,11 @@
 // model to widgets through the observer, user input back to the model, timers on wxTimers.
 #pragma once
 
-#include <functional>
 #include <memory>
-#include <set>
-#include <string>
 #include <string_view>
 #include <vector>
+
+#include "ui/window_options.h"
 
 class wxFrame;
 class wxString;
@@ -22,25 +21,9 @@ namespace nd::ui::wx {
 // volume label can hold any) become U+FFFD, or the whole text would vanish.
 wxString ToolkitText(std::string_view utf8);
 
-// A picture name of the model (such as "IconOK" or "DiskHDD") -> image file; "" = no picture.
-using PictureResolver = std::function<std::string(const std::string& picture_name)>;
-// Told about a caption that needs more room than its control has: the control's name (with
-// "(index)" for an array element) and the caption.
-using OverflowReport = std::function<void(const std::string& control, const std::string& caption)>;
-
-struct WindowOptions {
-  // 15 twips are one pixel.
-  int client_width_twips = 10800;
-  int client_height_twips = 8100;
-  // An image scaled to fill the client area behind every control; "" = the plain window colour.
-  std::string background_file;
-  PictureResolver pictures;
-  // Label controls by name; an array element matches by its array's name or by "Name(index)".
-  std::set<std::string> heading_labels;  // larger and bold
-  std::set<std::string> link_labels;     // underlined, in the link colour, with a hand cursor
-  // Checks every caption shown against the room of its control, hidden pages included.
-  OverflowReport overflow;
-};
+using PictureResolver = nd::ui::PictureResolver;
+using OverflowReport = nd::ui::OverflowReport;
+using WindowOptions = nd::ui::WindowOptions;
 
 // The frame exists while the form is open and has been shown at least once; the form's
 // visibility shows and hides it, and closing the form destroys it. Create FormWindows only after

@@ -12,8 +12,8 @@
 
 #include "platform/interrupts.h"
 #include "ui/form.h"
+#include "ui/handler_scope.h"
 #include "ui/wx/form_window.h"
-#include "ui/wx/handler_scope.h"
 
 namespace nd::ui::wx {
 namespace {

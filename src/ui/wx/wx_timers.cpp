@@ -6,8 +6,8 @@
 #include <set>
 #include <utility>
 
+#include "ui/handler_scope.h"
 #include "ui/timer.h"
-#include "ui/wx/handler_scope.h"
 
 namespace nd::ui::wx {
 

@@ -3,7 +3,7 @@
 // still be inside the very event that dropped them.
 #pragma once
 
-namespace nd::ui::wx {
+namespace nd::ui {
 
 class HandlerScope {
  public:
@@ -18,4 +18,4 @@ class HandlerScope {
   static inline int depth_ = 0;
 };
 
-}  // namespace nd::ui::wx
+}  // namespace nd::ui

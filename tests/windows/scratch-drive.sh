@@ -4,7 +4,7 @@
 
 device=""
 
-# make_volume ext4|ntfs [MiB]: a fresh volume at $work/volume on a loop device.
+# make_volume ext4|ntfs [MiB [ext4 inodes]]: a fresh volume at $work/volume on a loop device.
 make_volume() {
   rm -f "$work/image"
   truncate -s "${2:-32}M" "$work/image"
@@ -12,7 +12,7 @@ make_volume() {
   mkdir -p "$work/volume"
   case "$1" in
     ext4)
-      mkfs.ext4 -q -F -m 0 "$device"
+      mkfs.ext4 -q -F -m 0 ${3:+-N "$3"} "$device"
       mount "$device" "$work/volume"
       # ext4 keeps a pool of clusters that nobody may write, which the Linux build sets aside
       # for its fill; under Wine the program cannot, so the harness does.

@@ -50,8 +50,10 @@ prepare_wine() {
 probe() { "$WINE_RUN" "$PROGRAM_DIR\\window_probe.exe" "$DESKTOP" "$@"; }
 
 # The desktop and a process that keeps it open: Wine closes a desktop when its last program ends.
+# A fresh Wine server, since a running one does not see drive letters mapped after its start.
 start_desktop() {
-  "$WINE_RUN" --serve 2>/dev/null || true  # already running after an earlier Wine program
+  stop_wine
+  "$WINE_RUN" --serve
   "$WINE_RUN" explorer "/desktop=$DESKTOP,1024x768" >/dev/null 2>&1 &
   probe run "$PROGRAM_DIR\\window_probe.exe" "$DESKTOP" hold &
   DESKTOP_XID=$(timeout 20 xdotool search --sync --name "^$DESKTOP" 2>/dev/null | head -1 || true)
@@ -69,26 +71,42 @@ start_app() {
   APP_PID=$!
 }
 
-# Waits up to 10 s for a visible window matching $1, which becomes WINDOW; WIN_* is its frame
-# and CLIENT_* its client area on the desktop.
+# Waits up to 10 s for a visible window matching $1, which becomes WINDOW, and for its program
+# to take messages; WIN_* is its frame and CLIENT_X/Y its client area's corner on the desktop.
 wait_window() {
   local place
   place=$(probe wait "$1" "${2:-10}") || fail "no window \"$1\" appeared"
   WINDOW=$1
-  read -r _ WIN_X WIN_Y WIN_W WIN_H _ CLIENT_X CLIENT_Y CLIENT_W CLIENT_H TITLE <<<"$place"
-  sleep 0.5
+  read -r _ WIN_X WIN_Y WIN_W WIN_H _ CLIENT_X CLIENT_Y _ _ TITLE <<<"$place"
 }
 
-# A click at a point of WINDOW's client area, with real mouse input.
+# A click at a point of WINDOW's client area, from the X side as a user's; then the pointer
+# leaves, so that no tooltip covers a screenshot.
+click_only() {
+  xdotool mousemove --window "$DESKTOP_XID" $((CLIENT_X + $1)) $((CLIENT_Y + $2)) click 1 \
+    mousemove --window "$DESKTOP_XID" 1020 760
+}
+
+# The same, and what the click started is waited for.
 click() {
-  probe click "$WINDOW" "$1" "$2" || fail "cannot click into \"$WINDOW\""
-  sleep 0.5
+  click_only "$1" "$2"
+  probe wait "$WINDOW" >/dev/null || fail "\"$WINDOW\" went away after a click"
+  sleep 0.2
 }
 
-# Clicks the button captioned $2 in the window matching $1 (a message box's OK, Yes or No).
+# Clicks the control captioned $2 in the window matching $1 (a message box's OK, Yes or No)
+# and waits for that window to go; WINDOW and its place stay those of the window driven before.
 press() {
-  probe press "$1" "$2" || fail "no \"$2\" in \"$1\""
-  sleep 0.5
+  local saved="$WINDOW|$WIN_X|$WIN_Y|$WIN_W|$WIN_H|$CLIENT_X|$CLIENT_Y|$TITLE" x y
+  wait_window "$1"
+  read -r x y < <(probe controls "$1" | awk -v text="$2" '{
+    line = $0; for (i = 1; i <= 6; i++) sub(/^[^ ]* /, "", line)
+    if (line == text) { print $3 + int($5 / 2), $4 + int($6 / 2); exit } }') ||
+    fail "no \"$2\" in \"$1\""
+  click_only "$x" "$y"
+  probe gone "$1" 10 || fail "\"$1\" stayed after a click on \"$2\""
+  IFS='|' read -r WINDOW WIN_X WIN_Y WIN_W WIN_H CLIENT_X CLIENT_Y TITLE <<<"$saved"
+  sleep 0.2
 }
 
 # The caption of the visible control of WINDOW whose top left corner is at $1 $2.

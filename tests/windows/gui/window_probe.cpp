@@ -1,14 +1,14 @@
-// The window tests' hands and eyes inside Wine: finds the windows of one desktop by title, says
-// where they and their controls are on the screen, clicks into them with real mouse input, and
-// starts programs on that desktop. Each run does one thing and says it on standard output in
-// UTF-8, one line per window or control, so that a shell script can drive a whole wizard.
+// The window tests' eyes inside Wine: finds the windows of one desktop by title, says where they
+// and their controls are on the screen, types into them and starts programs on that desktop.
+// The clicks come from the X side (xdotool on the desktop's window): a click made with
+// SendInput inside Wine's desktop may wait in the queue until the next input comes. Each run
+// does one thing and says it on standard output in UTF-8, one line per window or control, so
+// that a shell script can drive a whole wizard.
 //
 //   window_probe DESKTOP wait WINDOW [SECONDS]   "window X Y W H client X Y W H TITLE"
 //   window_probe DESKTOP gone WINDOW [SECONDS]   status 0 once no such window is visible
 //   window_probe DESKTOP controls WINDOW         "CLASS ID X Y W H TEXT" per visible control,
 //                                                X and Y from the client area's top left
-//   window_probe DESKTOP click WINDOW X Y        a left click at a point of the client area
-//   window_probe DESKTOP press WINDOW TEXT       a left click on the control captioned TEXT
 //   window_probe DESKTOP type WINDOW TEXT        TEXT typed into the control that has the focus
 //   window_probe DESKTOP close WINDOW            what the close box sends (WM_CLOSE)
 //   window_probe DESKTOP run PROGRAM [ARGS...]   starts PROGRAM there and ends with its status
@@ -18,6 +18,8 @@
 //
 // WINDOW is a title, "*" at its end matching any rest, optionally after a window class and "/"
 // ("#32770/Nulldrift" is a message box titled Nulldrift). Status 1 means the window never came.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <chrono>
@@ -150,32 +152,13 @@ std::vector<Control> VisibleControls(HWND top) {
   return walk.controls;
 }
 
-// Real input, as a user's: the pointer moves there first, so hover and capture behave.
-void ClickAt(POINT screen) {
-  int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-  int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dx = static_cast<LONG>((screen.x * 65535.0 + width / 2) / (width - 1));
-  inputs[0].mi.dy = static_cast<LONG>((screen.y * 65535.0 + height / 2) / (height - 1));
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SetCursorPos(screen.x, screen.y);
-  SendInput(1, &inputs[0], sizeof(INPUT));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  SendInput(2, &inputs[1], sizeof(INPUT));
-}
-
-// The window comes to the front first: input goes to whatever lies on top at that point. The
-// point is mapped as a whole, which also holds for a window laid out from right to left.
-void ClickInClient(HWND window, int x, int y) {
-  SetForegroundWindow(window);
-  POINT point{x, y};
-  ClientToScreen(window, &point);
-  ClickAt(point);
+// Waits until the window's thread takes messages again: what a click started (a page that
+// builds its disk list, a message box) has then got as far as the user could see it. The
+// click's input is queued behind messages sent to the window, so it is given a moment first.
+void Settle(HWND window) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored);
 }
 
 // Characters as the keyboard would give them, into whatever has the focus.
@@ -221,15 +204,16 @@ int Run(int argc, wchar_t** argv, const std::wstring& desktop) {
 }
 
 int Usage() {
-  std::fprintf(
-      stderr,
-      "usage: window_probe DESKTOP wait|gone|controls|list|click|press|type|close|run|hold ...\n");
+  std::fprintf(stderr,
+               "usage: window_probe DESKTOP wait|gone|controls|list|type|close|run|hold ...\n");
   return 2;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Lines end in "\n" alone, as the shell reading them expects.
+  _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 3) return Usage();
   std::wstring desktop = argv[1];
   std::wstring command = argv[2];
@@ -283,6 +267,7 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   if (command == L"wait") {
+    Settle(window);
     PrintPlace(window);
     return 0;
   }
@@ -293,20 +278,6 @@ int wmain(int argc, wchar_t** argv) {
                   Utf8(c.text).c_str());
     }
     return 0;
-  }
-  if (command == L"click" && argc == 6) {
-    ClickInClient(window, _wtoi(argv[4]), _wtoi(argv[5]));
-    return 0;
-  }
-  if (command == L"press" && argc == 5) {
-    std::wstring wanted = argv[4];
-    for (const Control& c : VisibleControls(window)) {
-      if (c.text != wanted) continue;
-      ClickInClient(window, (c.place.left + c.place.right) / 2, (c.place.top + c.place.bottom) / 2);
-      return 0;
-    }
-    std::fprintf(stderr, "window_probe: no control \"%s\"\n", Utf8(wanted).c_str());
-    return 1;
   }
   if (command == L"type" && argc == 5) {
     SetForegroundWindow(window);

@@ -45,6 +45,12 @@ prepare_wine() {
     "$BUILD/program-back.jpg" "$BUILD/sound.wav" "$PROGRAM/"
   # Settings of an earlier run would choose the language and skip the welcome page.
   "$WINE_RUN" reg delete 'HKCU\Software\Nulldrift' /f >/dev/null 2>&1 || true
+  # What Windows records for a 96-DPI display, which Wine's prefix lacks; without it the
+  # second window first asks for 96 DPI.
+  "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v AppliedDPI /t REG_DWORD \
+    /d 96 /f >/dev/null
+  # Windows opens text files with Notepad; Wine's prefix knows Notepad but not ".txt".
+  "$WINE_RUN" reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null
 }
 
 probe() { "$WINE_RUN" "$PROGRAM_DIR\\window_probe.exe" "$DESKTOP" "$@"; }

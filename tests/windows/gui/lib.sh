@@ -5,31 +5,13 @@
 # program started last.
 
 HERE_GUI=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# fail, need_tools, under_xvfb (a 1024x768 screen, the size of the Wine desktop), fake_opener
+# and start_answer_server; the window helpers of the Linux tests are replaced below.
+# shellcheck source=../../gui/lib.sh
+. "$HERE_GUI/../../gui/lib.sh"
 WINE_RUN=$HERE_GUI/../../../scripts/wine-run
 DESKTOP=nulldrift-tests
 PROGRAM_DIR='C:\nulldrift-gui'
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-# Exits 77 (skipped) unless every tool named is installed.
-need_tools() {
-  for tool in "$@"; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "SKIP: $tool is missing (scripts/install-deps and scripts/install-windows-deps)"
-      exit 77
-    fi
-  done
-}
-
-# Runs the calling script (its path and arguments given) again on a virtual display of its own.
-under_xvfb() {
-  if [ -z "${ND_UNDER_XVFB:-}" ]; then
-    ND_UNDER_XVFB=1 exec xvfb-run -a -s '-screen 0 1280x1024x24' "$@"
-  fi
-}
 
 # The scratch prefix, with the program as installed on its C: (executable, Languages, pictures,
 # background and sound), the probe beside it, and nothing of this machine mapped as a drive.

@@ -45,22 +45,8 @@ exec 8>"$(dirname "$PREFIX")/.drives-lock"
 flock 8
 
 # Wine hands web addresses to the first browser it finds on this machine's PATH.
-mkdir -p "$SCRATCH/bin"
-OPENED=$SCRATCH/opened.log
-cat >"$SCRATCH/bin/xdg-open" <<EOF
-#!/bin/sh
-printf '%s\n' "\$@" >>"$OPENED"
-EOF
-chmod 755 "$SCRATCH/bin/xdg-open"
-export PATH=$SCRATCH/bin:$PATH
-
-REQUESTS=$SCRATCH/requests.log
-"$HOST_BUILD/answer_server" "[OKAY] subscribed" "$REQUESTS" >"$SCRATCH/server.out" &
-SERVER_PID=$!
-for _ in $(seq 1 50); do [ -s "$SCRATCH/server.out" ] && break; sleep 0.1; done
-NULLDRIFT_SERVER=$(head -1 "$SCRATCH/server.out")
-[ -n "$NULLDRIFT_SERVER" ] || fail "the answer server did not start"
-export NULLDRIFT_SERVER
+fake_opener
+start_answer_server "$HOST_BUILD/answer_server"
 export NULLDRIFT_FIT_LOG="$PROGRAM_DIR\\fit.log"
 FIT_LOG=$PROGRAM/fit.log
 # No drive but C: is there, and the program may list none.

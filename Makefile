@@ -5,7 +5,7 @@ WIN_BUILD  ?= build-windows
 CMAKE_GEN  := -G Ninja
 
 .PHONY: run test build deps asan format format-check tidy clean demo bench screenshots install deb \
-        windows windows-installer
+        windows windows-installer windows-screenshots
 
 deps:
 	@scripts/install-deps
@@ -76,6 +76,11 @@ bench: build
 screenshots: build
 	tests/gui/wizard_gui_test.sh $(BUILD) docs/screenshots
 	tests/gui/modes_gui_test.sh $(BUILD) docs/screenshots
+
+# As root: the Windows window tests under Wine and Xvfb, keeping their screenshots for the README.
+windows-screenshots: build windows
+	tests/windows/gui/wizard_test.sh $(WIN_BUILD) docs/screenshots
+	tests/windows/gui/modes_test.sh $(WIN_BUILD) docs/screenshots $(BUILD)
 
 SOURCES = $(shell find src tests bench -name '*.cpp' -o -name '*.h')
 

@@ -56,3 +56,20 @@ add_test(NAME windows.installer
          COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/run-installer-test ${CMAKE_BINARY_DIR})
 set_tests_properties(windows.installer PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77
                                                   TIMEOUT 300)
+
+# The windows of nulldrift.exe under Wine on a virtual display, driven with real mouse input by
+# a probe that runs inside Wine (as root for the loop volume and the drive letters; skipped
+# otherwise). The newsletter's stand-in for the vendor's server is the Linux build's, run on
+# this machine beside Wine.
+add_executable(window_probe ${CMAKE_SOURCE_DIR}/tests/windows/gui/window_probe.cpp)
+target_compile_options(window_probe PRIVATE ${ND_WARNINGS})
+target_link_options(window_probe PRIVATE -municode)
+set(ND_HOST_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH
+    "The Linux build, whose answer_server the window tests run")
+foreach(gui_test IN ITEMS wizard modes)
+  add_test(NAME windows.gui.${gui_test}
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/gui/${gui_test}_test.sh ${CMAKE_BINARY_DIR}
+                   ${CMAKE_BINARY_DIR}/screenshots ${ND_HOST_BUILD})
+  set_tests_properties(windows.gui.${gui_test} PROPERTIES LABELS "gui;windows"
+                       SKIP_RETURN_CODE 77 RUN_SERIAL TRUE TIMEOUT 300)
+endforeach()

@@ -57,3 +57,24 @@ wait_exit() {
   wait "$APP_PID" || fail "the program ended with status $?"
   APP_PID=""
 }
+
+# A stand-in for the desktop's opener on PATH that records what it was given in OPENED.
+fake_opener() {
+  mkdir -p "$SCRATCH/bin"
+  OPENED=$SCRATCH/opened.log
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' "$OPENED" >"$SCRATCH/bin/xdg-open"
+  chmod 755 "$SCRATCH/bin/xdg-open"
+  export PATH=$SCRATCH/bin:$PATH
+}
+
+# Starts the answer server $1 for the vendor's server script (SERVER_PID), answering "[OKAY]";
+# NULLDRIFT_SERVER is its address and REQUESTS the log of the requests it got.
+start_answer_server() {
+  REQUESTS=$SCRATCH/requests.log
+  "$1" "[OKAY] subscribed" "$REQUESTS" >"$SCRATCH/server.out" &
+  SERVER_PID=$!
+  for _ in $(seq 1 50); do [ -s "$SCRATCH/server.out" ] && break; sleep 0.1; done
+  NULLDRIFT_SERVER=$(head -1 "$SCRATCH/server.out")
+  [ -n "$NULLDRIFT_SERVER" ] || fail "the answer server did not start"
+  export NULLDRIFT_SERVER
+}

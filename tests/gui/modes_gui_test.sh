@@ -34,21 +34,8 @@ cleanup() {
 trap cleanup EXIT
 
 use_scratch_home
-mkdir -p "$SCRATCH/bin"
-OPENED=$SCRATCH/opened.log
-cat >"$SCRATCH/bin/xdg-open" <<EOF
-#!/bin/sh
-printf '%s\n' "\$@" >>"$OPENED"
-EOF
-chmod 755 "$SCRATCH/bin/xdg-open"
-export PATH=$SCRATCH/bin:$PATH
-
-REQUESTS=$SCRATCH/requests.log
-"$BUILD/answer_server" "[OKAY] subscribed" "$REQUESTS" >"$SCRATCH/server.out" &
-SERVER_PID=$!
-for _ in $(seq 1 50); do [ -s "$SCRATCH/server.out" ] && break; sleep 0.1; done
-NULLDRIFT_SERVER=$(head -1 "$SCRATCH/server.out")
-export NULLDRIFT_SERVER
+fake_opener
+start_answer_server "$BUILD/answer_server"
 
 # The program folder, with every shipped language and its flag.
 PROGRAM="$SCRATCH/my programs"

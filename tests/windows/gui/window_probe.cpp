@@ -61,10 +61,10 @@ struct WindowPattern {
   std::wstring title;
   bool prefix = false;
 
-  explicit WindowPattern(const std::wstring& spec) {
-    size_t slash = spec.find(L'/');
-    title = slash == std::wstring::npos ? spec : spec.substr(slash + 1);
-    if (slash != std::wstring::npos) window_class = spec.substr(0, slash);
+  explicit WindowPattern(const std::wstring& pattern) {
+    size_t slash = pattern.find(L'/');
+    title = slash == std::wstring::npos ? pattern : pattern.substr(slash + 1);
+    if (slash != std::wstring::npos) window_class = pattern.substr(0, slash);
     if (!title.empty() && title.back() == L'*') {
       prefix = true;
       title.pop_back();
